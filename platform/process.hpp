@@ -1,0 +1,30 @@
+// Starting another program with redirected standard streams. Used by the end-to-end
+// tests to run the built program the way a technician's console would.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+struct ProcessOutcome {
+  int exit_status = -1;  // the program's exit status, or -1 when it did not exit by itself
+  bool timed_out = false;
+};
+
+struct ProcessRequest {
+  std::string program;      // path of the program file
+  std::string folder;       // working folder of the new process
+  std::string input_file;   // becomes its standard input
+  std::string output_file;  // receives its standard output
+  std::string error_file;   // receives its standard error
+  std::vector<std::pair<std::string, std::string>> environment;  // added to ours
+  std::chrono::milliseconds timeout{10000};
+};
+
+// Runs the program to its end, or kills it once the time-out has passed.
+ProcessOutcome run_process(const ProcessRequest& request);
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "platform/process.hpp"
+
+namespace platform {
+namespace {
+
+[[noreturn]] void become_program(const ProcessRequest& request) {
+  // Only async-signal-safe work from here on: the child of a forked process.
+  const int input = open(request.input_file.c_str(), O_RDONLY);
+  const int output = open(request.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int error = open(request.error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (input < 0 || output < 0 || error < 0 || chdir(request.folder.c_str()) != 0) _exit(127);
+  dup2(input, STDIN_FILENO);
+  dup2(output, STDOUT_FILENO);
+  dup2(error, STDERR_FILENO);
+  for (const auto& [name, value] : request.environment) setenv(name.c_str(), value.c_str(), 1);
+  char* const arguments[] = {const_cast<char*>(request.program.c_str()), nullptr};
+  execv(request.program.c_str(), arguments);
+  _exit(127);
+}
+
+}  // namespace
+
+ProcessOutcome run_process(const ProcessRequest& request) {
+  const pid_t child = fork();
+  if (child < 0) return {};
+  if (child == 0) become_program(request);
+
+  const auto deadline = std::chrono::steady_clock::now() + request.timeout;
+  ProcessOutcome outcome;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      outcome.timed_out = true;
+      return outcome;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
+  return outcome;
+}
+
+}  // namespace platform

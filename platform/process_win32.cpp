@@ -1,0 +1,79 @@
+#include <windows.h>
+
+#include <string>
+
+#include "platform/process.hpp"
+
+namespace platform {
+namespace {
+
+struct HandleCloser {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~HandleCloser() {
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
+  }
+};
+
+HANDLE open_inheritable(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
+                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Our environment block with the request's variables added (later entries win).
+std::string environment_block(const ProcessRequest& request) {
+  std::string block;
+  LPCH current = GetEnvironmentStringsA();
+  for (const char* entry = current; *entry; entry += std::char_traits<char>::length(entry) + 1) {
+    const std::string text = entry;
+    bool replaced = false;
+    for (const auto& [name, value] : request.environment) {
+      replaced = replaced || text.rfind(name + "=", 0) == 0;
+    }
+    if (!replaced) block += text + '\0';
+  }
+  FreeEnvironmentStringsA(current);
+  for (const auto& [name, value] : request.environment) block += name + "=" + value + '\0';
+  return block + '\0';
+}
+
+}  // namespace
+
+ProcessOutcome run_process(const ProcessRequest& request) {
+  HandleCloser input{open_inheritable(request.input_file, GENERIC_READ, OPEN_EXISTING)};
+  HandleCloser output{open_inheritable(request.output_file, GENERIC_WRITE, CREATE_ALWAYS)};
+  HandleCloser error{open_inheritable(request.error_file, GENERIC_WRITE, CREATE_ALWAYS)};
+  if (input.handle == INVALID_HANDLE_VALUE || output.handle == INVALID_HANDLE_VALUE ||
+      error.handle == INVALID_HANDLE_VALUE) {
+    return {};
+  }
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.handle;
+  startup.hStdOutput = output.handle;
+  startup.hStdError = error.handle;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + request.program + "\"";
+  std::string environment = environment_block(request);
+  if (!CreateProcessA(request.program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                      environment.data(), request.folder.c_str(), &startup, &process)) {
+    return {};
+  }
+  HandleCloser thread{process.hThread};
+  HandleCloser child{process.hProcess};
+  ProcessOutcome outcome;
+  const auto wait = static_cast<DWORD>(request.timeout.count());
+  if (WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    outcome.timed_out = true;
+    return outcome;
+  }
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  outcome.exit_status = static_cast<int>(status);
+  return outcome;
+}
+
+}  // namespace platform

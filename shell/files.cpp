@@ -1,0 +1,54 @@
+#include "shell/files.hpp"
+
+#include "shell/failure.hpp"
+
+std::ifstream open_for_reading(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  check_stream(stream);
+  return stream;
+}
+
+std::ofstream open_for_writing(const std::string& path) {
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  check_stream(stream);
+  return stream;
+}
+
+void check_stream(const std::ios& stream) {
+  if (stream.rdstate() != std::ios_base::goodbit) throw StreamFailure(stream.rdstate());
+}
+
+void read_exact(std::istream& stream, char* data, std::size_t size) {
+  stream.read(data, static_cast<std::streamsize>(size));
+  check_stream(stream);
+}
+
+void write_all(std::ostream& stream, const char* data, std::size_t size) {
+  stream.write(data, static_cast<std::streamsize>(size));
+  check_stream(stream);
+}
+
+void seek_to(std::istream& stream, std::streamoff position) {
+  stream.seekg(position, std::ios::beg);
+  check_stream(stream);
+}
+
+void skip_ahead(std::istream& stream, std::streamoff distance) {
+  stream.seekg(distance, std::ios::cur);
+  check_stream(stream);
+}
+
+std::uint64_t stream_size(std::istream& stream) {
+  stream.seekg(0, std::ios::end);
+  const std::streamoff end = stream.tellg();
+  check_stream(stream);
+  seek_to(stream, 0);
+  return static_cast<std::uint64_t>(end);
+}
+
+void close_after_writing(std::ofstream& stream) {
+  stream.flush();
+  check_stream(stream);
+  stream.close();
+  check_stream(stream);
+}

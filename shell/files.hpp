@@ -1,0 +1,30 @@
+// File streams for the actions. Every step checks the stream: any error state (bad, fail
+// or end of file) raises a StreamFailure carrying that state, so a file that cannot be
+// opened, a short read and a failed write all end the action at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+// Opens an existing file for reading raw bytes.
+std::ifstream open_for_reading(const std::string& path);
+
+// Creates the file, or empties an existing one, for writing raw bytes.
+std::ofstream open_for_writing(const std::string& path);
+
+// Raises a StreamFailure when the stream is in any error state.
+void check_stream(const std::ios& stream);
+
+void read_exact(std::istream& stream, char* data, std::size_t size);
+void write_all(std::ostream& stream, const char* data, std::size_t size);
+void seek_to(std::istream& stream, std::streamoff position);
+void skip_ahead(std::istream& stream, std::streamoff distance);
+
+// The size of the file behind the stream; leaves the position at the start.
+std::uint64_t stream_size(std::istream& stream);
+
+// Flushes and closes, so that a write that fails only when the last buffer goes to disk
+// is reported too (a failed flush is a bad state, a failed close a fail state).
+void close_after_writing(std::ofstream& stream);

@@ -1,0 +1,96 @@
+#include "tests/support/transcript.hpp"
+
+#include "platform/process.hpp"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+fs::path built_program() {
+  return KORVANTA_PROGRAM;
+}
+fs::path built_folder() {
+  return KORVANTA_BIN_DIR;
+}
+
+TranscriptTest::TranscriptTest() {
+  fs::create_directory(scratch_ / "bin");
+  fs::create_directory(scratch_ / "work");
+  fs::create_directory(scratch_ / "io");
+  fs::copy_file(built_program(), program_folder() / built_program().filename());
+}
+
+void TranscriptTest::install_library(const std::string& relative_path) {
+  const fs::path source = built_folder() / relative_path;
+  fs::copy_file(source, program_folder() / source.filename(), fs::copy_options::overwrite_existing);
+}
+
+fs::path TranscriptTest::work(const std::string& name) const {
+  return name.empty() ? scratch_ / "work" : scratch_ / "work" / name;
+}
+
+Session TranscriptTest::run(const std::string& input, const Environment& environment,
+                            std::chrono::milliseconds timeout) {
+  const fs::path io = scratch_ / "io";
+  write_text(io / "input.txt", input);
+  platform::ProcessRequest request;
+  request.program = (program_folder() / built_program().filename()).string();
+  request.folder = work().string();
+  request.input_file = (io / "input.txt").string();
+  request.output_file = (io / "output.txt").string();
+  request.error_file = (io / "errors.txt").string();
+  request.environment = environment;
+  request.timeout = timeout;
+  const platform::ProcessOutcome outcome = platform::run_process(request);
+
+  Session session;
+  session.exit_status = outcome.exit_status;
+  session.timed_out = outcome.timed_out;
+  for (const char c : read_text(io / "output.txt")) {
+    if (c == '\n' && !session.output.empty() && session.output.back() == '\r') {
+      session.output.back() = '\n';
+    } else {
+      session.output += c;
+    }
+  }
+  session.errors = read_text(io / "errors.txt");
+  return session;
+}
+
+const std::string banner =
+    "|--------------------------------------|\n"
+    "|          ! Korvanta V0.4.2 !         |\n"
+    "|                 KS360                |\n"
+    "|  Flash, firmware and boot animation  |\n"
+    "|     tools for the technician's PC    |\n"
+    "|    written by the Korvanta team      |\n"
+    "|--------------------------------------|\n"
+    "\n";
+
+const std::string menu =
+    "Menu\n"
+    "--------------------------------\n"
+    "A - Send ROOT partition on mobile phone\n"
+    "B - BACKUP ROOT partition on mobile phone\n"
+    "C - Send CUST partition on mobile phone\n"
+    "D - Backup CUST partition on mobile phone\n"
+    "E - Send USER partition on mobile phone\n"
+    "F - Backup USER partition on mobile phone\n"
+    "G - Extract CUST partition from .DFAT\n"
+    "H - Extract files from a WDB file\n"
+    "I - Extract files from a KDZ file\n"
+    "J - Flash with assistant (file .cab)\n"
+    "K - Extract an animation\n"
+    "L - Create an animation\n"
+    "M - Extended /!\\\n"
+    "N - Send STATIC_EEP partition on mobile phone\n"
+    "O - Backup STATIC_EEP partition on mobile phone\n"
+    "Q - Exit\n";
+
+std::string transcript(const std::vector<std::string>& action_outputs) {
+  std::string text = banner;
+  for (const std::string& output : action_outputs) text += menu + "Choice: " + output + "\n";
+  return text + menu + "Choice: \n";
+}
+
+}  // namespace testing_support

@@ -1,0 +1,60 @@
+// End-to-end runs of the built program: a copy of it in a scratch folder, with the
+// libraries a case needs beside it, fed a script on standard input.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/files.hpp"
+
+namespace testing_support {
+
+// The built program's file and the folder where the build puts it and the stand-ins.
+std::filesystem::path built_program();
+std::filesystem::path built_folder();
+
+struct Session {
+  std::string output;  // standard output, with the CR of a CR LF line end dropped
+  std::string errors;  // standard error
+  int exit_status = -1;
+  bool timed_out = false;
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+class TranscriptTest : public ::testing::Test {
+ protected:
+  TranscriptTest();
+
+  // Puts a library built by the project (a path below the build's bin folder) beside the
+  // program copy, under its own file name.
+  void install_library(const std::string& relative_path);
+
+  // Runs the program copy in the work folder with `input` as its standard input.
+  Session run(const std::string& input, const Environment& environment = {},
+              std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  // The folder the program runs in; relative paths typed at it start here.
+  std::filesystem::path work(const std::string& name = "") const;
+  std::filesystem::path program_folder() const { return scratch_ / "bin"; }
+
+ private:
+  ScratchFolder scratch_;
+};
+
+// The start-up banner, with its empty line.
+extern const std::string banner;
+// The menu, "Menu" to "Q - Exit", each line ended.
+extern const std::string menu;
+
+// The whole expected output of a run: the banner, then one menu pass per action output
+// (menu, "Choice: ", what the action printed, the pass's empty line), then the last pass
+// that ends the run ("Q" or the end of input).
+std::string transcript(const std::vector<std::string>& action_outputs);
+
+}  // namespace testing_support
