@@ -33,13 +33,17 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
                             std::chrono::milliseconds timeout) {
   const fs::path io = scratch_ / "io";
   write_text(io / "input.txt", input);
+  // A run killed before it opened its output files still leaves files to read.
+  write_text(io / "output.txt", "");
+  write_text(io / "errors.txt", "");
   platform::ProcessRequest request;
   request.program = (program_folder() / built_program().filename()).string();
   request.folder = work().string();
   request.input_file = (io / "input.txt").string();
   request.output_file = (io / "output.txt").string();
   request.error_file = (io / "errors.txt").string();
-  request.environment = environment;
+  request.environment = sanitizer_environment;
+  request.environment.insert(request.environment.end(), environment.begin(), environment.end());
   request.timeout = timeout;
   const platform::ProcessOutcome outcome = platform::run_process(request);
 
@@ -54,7 +58,34 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
     }
   }
   session.errors = read_text(io / "errors.txt");
+
+  const std::string report = sanitizer_report(session.errors);
+  if (!report.empty()) ADD_FAILURE() << "sanitizer report: " << report << "\n" << session.errors;
+  if (session.exit_status != expected_exit_status_) {
+    ADD_FAILURE() << "the program ended with status " << session.exit_status
+                  << (session.timed_out ? " (killed at its time-out)" : "") << ", expected "
+                  << expected_exit_status_ << "\nstandard error:\n"
+                  << session.errors;
+  }
   return session;
+}
+
+const Environment sanitizer_environment = {
+    {"ASAN_OPTIONS",
+     "detect_leaks=1:allow_user_segv_handler=1:detect_stack_use_after_return=0:exitcode=86"},
+    {"UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1:exitcode=86"},
+};
+
+std::string sanitizer_report(const std::string& errors) {
+  for (const char* marker :
+       {"AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:"}) {
+    const std::size_t at = errors.find(marker);
+    if (at == std::string::npos) continue;
+    const std::size_t start = errors.rfind('\n', at);
+    const std::size_t begin = start == std::string::npos ? 0 : start + 1;
+    return errors.substr(begin, errors.find('\n', at) - begin);
+  }
+  return {};
 }
 
 const std::string banner =

@@ -35,9 +35,15 @@ class TranscriptTest : public ::testing::Test {
   // program copy, under its own file name.
   void install_library(const std::string& relative_path);
 
-  // Runs the program copy in the work folder with `input` as its standard input.
+  // Runs the program copy in the work folder with `input` as its standard input. Every
+  // run is checked here, for every test: the test fails when the program left a
+  // sanitizer report on standard error, or ended with another status than the one
+  // expected (0 unless the test said otherwise; a run killed at its time-out has -1).
   Session run(const std::string& input, const Environment& environment = {},
               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  // The exit status that the following runs are expected to end with.
+  void expect_exit_status(int status) { expected_exit_status_ = status; }
 
   // The folder the program runs in; relative paths typed at it start here.
   std::filesystem::path work(const std::string& name = "") const;
@@ -45,7 +51,16 @@ class TranscriptTest : public ::testing::Test {
 
  private:
   ScratchFolder scratch_;
+  int expected_exit_status_ = 0;
 };
+
+// The sanitizer options every run of the program gets, unless the test's own
+// environment names them: reports end the program, leaks are reported, and a processor
+// fault that the program contains in a guarded call reaches the program's own handler.
+extern const Environment sanitizer_environment;
+
+// The first line of a sanitizer report found in `errors`, or an empty text.
+std::string sanitizer_report(const std::string& errors);
 
 // The start-up banner, with its empty line.
 extern const std::string banner;
