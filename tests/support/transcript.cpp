@@ -1,5 +1,8 @@
 #include "tests/support/transcript.hpp"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/process.hpp"
 
 namespace testing_support {
@@ -25,6 +28,20 @@ void TranscriptTest::install_library(const std::string& relative_path) {
   fs::copy_file(source, program_folder() / source.filename(), fs::copy_options::overwrite_existing);
 }
 
+void TranscriptTest::install_every_standin() {
+  for (const auto& entry : fs::directory_iterator(built_folder())) {
+    if (entry.is_regular_file() && entry.path().extension() == ".dll") {
+      install_library(entry.path().filename().string());
+    }
+  }
+}
+
+std::chrono::milliseconds scaled_time(std::chrono::milliseconds bound) {
+  const char* scale = std::getenv("KORVANTA_TEST_TIME_SCALE");
+  const long factor = scale ? std::strtol(scale, nullptr, 10) : 1;
+  return bound * std::max(factor, 1L);
+}
+
 fs::path TranscriptTest::work(const std::string& name) const {
   return name.empty() ? scratch_ / "work" : scratch_ / "work" / name;
 }
@@ -44,7 +61,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   request.error_file = (io / "errors.txt").string();
   request.environment = sanitizer_environment;
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());
-  request.timeout = timeout;
+  request.timeout = scaled_time(timeout);
   const platform::ProcessOutcome outcome = platform::run_process(request);
 
   Session session;

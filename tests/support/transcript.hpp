@@ -35,6 +35,10 @@ class TranscriptTest : public ::testing::Test {
   // program copy, under its own file name.
   void install_library(const std::string& relative_path);
 
+  // Puts every library of the build's bin folder beside the program copy: the stand-ins
+  // of all the vendor libraries.
+  void install_every_standin();
+
   // Runs the program copy in the work folder with `input` as its standard input. Every
   // run is checked here, for every test: the test fails when the program left a
   // sanitizer report on standard error, or ended with another status than the one
@@ -53,6 +57,10 @@ class TranscriptTest : public ::testing::Test {
   ScratchFolder scratch_;
   int expected_exit_status_ = 0;
 };
+
+// `bound` stretched by the factor in KORVANTA_TEST_TIME_SCALE (default 1), for runs under
+// a slower checker such as Valgrind. Every run's time-out goes through it.
+std::chrono::milliseconds scaled_time(std::chrono::milliseconds bound);
 
 // The sanitizer options every run of the program gets, unless the test's own
 // environment names them: reports end the program, leaks are reported, and a processor
