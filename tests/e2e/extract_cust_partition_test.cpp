@@ -69,13 +69,14 @@ std::vector<ExtractionCase> extraction_cases() {
        }),
        .printed = prompts + loading,
        .target = image},
-      {.name = "kind 2 before the image ends the walk",
+      {.name = "kind 2 before the image ends the walk, an old target is emptied",
        .container = sections([](Bytes& c) {
          add_section(c, 1, 24);
          add_section(c, 2, 12);
          add_image_section(c, image);
        }),
-       .printed = prompts + not_found},
+       .printed = prompts + not_found,
+       .prepare = [](const fs::path& work) { write_bytes(work / "cust.fat", image); }},
       {.name = "skipped section of length 0",
        .container = sections([](Bytes& c) {
          add_section(c, 1, 16);
@@ -216,4 +217,19 @@ TEST_F(ExtractCustPartition, WalksTheChainAndCopiesTheImageOrReportsTheFault) {
       EXPECT_TRUE(c.source_exists && fs::equivalent(source, target)) << "a target was created";
     }
   }
+}
+
+TEST_F(ExtractCustPartition, AFailedWriteIsReportedAsABadStream) {
+  const fs::path full_device = "/dev/full";
+  if (!fs::exists(full_device)) GTEST_SKIP() << "no device that refuses every write";
+  Bytes container;
+  add_image_section(container, image);
+  write_bytes(work("cust.dfat"), container);
+
+  const Session session = run("G\ncust.dfat\n" + full_device.string() + "\nQ\n");
+
+  EXPECT_EQ(session.output,
+            transcript({prompts + loading +
+                        "Error during opening/reading/writing of file: ios_base::badbit set\n"}));
+  EXPECT_EQ(read_bytes(work("cust.dfat")), container);
 }
