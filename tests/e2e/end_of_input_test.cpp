@@ -6,31 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/action_files.hpp"
 #include "tests/support/transcript.hpp"
 
-using testing_support::Bytes;
-using testing_support::put_le;
 using testing_support::TranscriptTest;
-using testing_support::write_bytes;
 
 namespace {
-
-// A 240 x 320 picture of 24-bit colour, bottom-up rows, as the animation tools expect.
-Bytes small_picture() {
-  constexpr int width = 240, height = 320, row = width * 3;
-  Bytes bmp{'B', 'M'};
-  put_le(bmp, 54 + row * height, 4);
-  put_le(bmp, 0, 4);
-  put_le(bmp, 54, 4);
-  put_le(bmp, 40, 4);
-  put_le(bmp, width, 4);
-  put_le(bmp, height, 4);
-  put_le(bmp, 1, 2);
-  put_le(bmp, 24, 2);
-  for (int field = 0; field < 6; ++field) put_le(bmp, 0, 4);
-  for (int i = 0; i < row * height; ++i) bmp.push_back(static_cast<std::uint8_t>(i * 7));
-  return bmp;
-}
 
 struct ActionScript {
   const char* choice;
@@ -74,12 +55,7 @@ class EndOfInput : public TranscriptTest {
  protected:
   EndOfInput() {
     install_every_standin();
-    write_bytes(work("secpack.fls"), Bytes(4096, 0x5a));
-    write_bytes(work("data.bin"), Bytes(2048 * 4, 0xa5));
-    write_bytes(work("exec.bin"), Bytes(512, 0x11));
-    write_bytes(work("cust.dfat"), Bytes(64, 0));
-    write_bytes(work("animation.bin"), Bytes(153600, 0x42));
-    write_bytes(work("picture.bmp"), small_picture());
+    testing_support::write_action_files(work());
   }
 };
 

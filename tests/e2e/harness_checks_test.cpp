@@ -38,7 +38,19 @@ TEST_F(HarnessChecks, AnUnexpectedExitStatusFailsTheTest) {
   EXPECT_NONFATAL_FAILURE(run("Q\n"), "the program ended with status 0, expected 3");
 }
 
-TEST_F(HarnessChecks, ARunKilledAtItsTimeOutFailsTheTest) {
-  // No program gets from its start to "Q" in no time at all.
-  EXPECT_NONFATAL_FAILURE(run("Q\n", {}, std::chrono::milliseconds(0)), "killed at its time-out");
+TEST(CheckRun, FailsOnAReportOrAnUnexpectedEnd) {
+  using testing_support::check_run;
+  using testing_support::Session;
+  const Session clean{"menu", "", 0, false};
+  const Session killed{"menu", "", -1, true};
+  const Session reported{"menu", "==1==ERROR: AddressSanitizer: SEGV on unknown address", 0, false};
+  const Session failed{"menu", "", 1, false};
+  EXPECT_NONFATAL_FAILURE(check_run(killed, 0), "status -1 (killed at its time-out), expected 0");
+  EXPECT_NONFATAL_FAILURE(check_run(reported, 0), "sanitizer report: ==1==ERROR");
+  EXPECT_NONFATAL_FAILURE(check_run(failed, 0), "status 1, expected 0");
+  EXPECT_NONFATAL_FAILURE(check_run(clean, 3), "status 0, expected 3");
+  // The runs that went as expected pass without a failure.
+  check_run(clean, 0);
+  check_run(failed, 1);
+  check_run(killed, -1);
 }

@@ -76,15 +76,19 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   }
   session.errors = read_text(io / "errors.txt");
 
+  check_run(session, expected_exit_status_);
+  return session;
+}
+
+void check_run(const Session& session, int expected_exit_status) {
   const std::string report = sanitizer_report(session.errors);
   if (!report.empty()) ADD_FAILURE() << "sanitizer report: " << report << "\n" << session.errors;
-  if (session.exit_status != expected_exit_status_) {
+  if (session.exit_status != expected_exit_status) {
     ADD_FAILURE() << "the program ended with status " << session.exit_status
                   << (session.timed_out ? " (killed at its time-out)" : "") << ", expected "
-                  << expected_exit_status_ << "\nstandard error:\n"
+                  << expected_exit_status << "\nstandard error:\n"
                   << session.errors;
   }
-  return session;
 }
 
 const Environment sanitizer_environment = {

@@ -67,6 +67,10 @@ std::chrono::milliseconds scaled_time(std::chrono::milliseconds bound);
 // fault that the program contains in a guarded call reaches the program's own handler.
 extern const Environment sanitizer_environment;
 
+// Fails the running test when the session holds a sanitizer report or ended with another
+// status than `expected_exit_status`. TranscriptTest::run applies it to every run.
+void check_run(const Session& session, int expected_exit_status);
+
 // The first line of a sanitizer report found in `errors`, or an empty text.
 std::string sanitizer_report(const std::string& errors);
 
