@@ -156,6 +156,12 @@ TEST_F(AnimationTranscript, ExtractionFailuresAreReportedAndTheMenuComesBack) {
                         "Error when operating: Failed to open file 'no/such/out0.bmp' for "
                         "writing.\n"}));
   EXPECT_NE(missing_folder.errors.find("CImgIOException"), std::string::npos);
+
+  // The name is text, never a format for the library's messages.
+  const auto percent = run("K\nanim.bin\nno/%s%n%s/\nQ\n");
+  EXPECT_EQ(percent.output, transcript({source_prompt + prefix_prompt +
+                                        "Error when operating: Failed to open file "
+                                        "'no/%s%n%s/0.bmp' for writing.\n"}));
   EXPECT_EQ(listing(), std::vector<std::string>{"anim.bin"});
 }
 
