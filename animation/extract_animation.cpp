@@ -13,6 +13,7 @@ void extract_animation() {
   const PictureHandle picture = make_frame_picture();
   const PictureSamples samples = frame_samples(*picture);
   std::vector<std::uint8_t> frame(frame_bytes);
+  std::vector<char> file_buffer(frame_bmp_bytes);
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
   std::string path = read_word();
@@ -30,7 +31,7 @@ void extract_animation() {
     decode_frame(ConstFrameBytes(frame.data(), frame_bytes), samples);
     name.assign(path).append(std::to_string(index)).append(".bmp");
     try {
-      save_picture(*picture, name);
+      save_picture(*picture, name, file_buffer);
     } catch (const PictureFailure& error) {
       print_line("Error when operating: ", error.what());
       return;

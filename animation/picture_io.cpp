@@ -62,13 +62,16 @@ PictureSamples frame_samples(Picture& picture) {
   return PictureSamples(picture.data(), picture_samples);
 }
 
-void save_picture(const Picture& picture, const std::string& path) {
+void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
   // The file is opened here rather than by the library, which would take the names "-"
   // and "-.…" for standard output, and would not report a write that fails.
   File file;
   try {
     file.reset(std::fopen(path.c_str(), "wb"));
     if (!file) refuse("Failed to open file '" + path + "' for writing.");
+    // The library writes a byte at a time: with a buffer as large as the file, the file
+    // goes to the system in one write.
+    std::setvbuf(file.get(), file_buffer.data(), _IOFBF, file_buffer.size());
     picture.save_bmp(file.get());
   } catch (const CImgException& error) {
     throw PictureFailure(error.what());

@@ -3,7 +3,9 @@
 // planar sample buffer (animation/animation_format.hpp).
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -38,10 +40,16 @@ PictureHandle make_empty_picture();
 // The sample buffer of a picture of a frame's shape; raises std::logic_error for any other.
 PictureSamples frame_samples(Picture& picture);
 
+// The size of the BMP file of a frame-shaped picture: 54 bytes of headers and 240 rows of
+// 720 bytes.
+inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
+
 // Writes the picture as an uncompressed 24-bit BMP at `path`, replacing an existing file.
-// Raises PictureFailure when the file cannot be created, and a StreamFailure (bad state)
-// when the file cannot be written to its end.
-void save_picture(const Picture& picture, const std::string& path);
+// The caller's `file_buffer` (at least frame_bmp_bytes for a single write per file) is used
+// as the file's buffer and may be reused for the next picture once this returns. Raises
+// PictureFailure when the file cannot be created, and a StreamFailure (bad state) when the
+// file cannot be written to its end.
+void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
 
 // Replaces the picture with the BMP file at `path`. The file is checked (bmp_refusal)
 // before the library reads it, and the result must have a frame's shape. Raises

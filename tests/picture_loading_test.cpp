@@ -199,11 +199,12 @@ TEST(PictureLoading, EveryRegressionFileIsRefusedForItsFault) {
 
 TEST(PictureSaving, WritesA24BitBottomUpPictureAnIndependentReaderAgreesWith) {
   ScratchFolder folder;
+  std::vector<char> file_buffer(frame_bmp_bytes);
   const PictureHandle picture = make_frame_picture();
   const PictureSamples samples = frame_samples(*picture);
   std::mt19937 random(9);
   for (auto& sample : samples) sample = static_cast<std::uint8_t>(random());
-  save_picture(*picture, (folder / "out.bmp").string());
+  save_picture(*picture, (folder / "out.bmp").string(), file_buffer);
   const Bytes bytes = testing_support::read_bytes(folder / "out.bmp");
   ASSERT_EQ(bytes.size(), 230'454u);
   const auto bmp = testing_support::parse_bmp24(bytes);
@@ -221,17 +222,18 @@ TEST(PictureSaving, WritesA24BitBottomUpPictureAnIndependentReaderAgreesWith) {
 
 TEST(PictureSaving, FailuresToCreateOrToWriteAreReported) {
   ScratchFolder folder;
+  std::vector<char> file_buffer(frame_bmp_bytes);
   const PictureHandle picture = make_frame_picture();
   const std::string missing = (folder / "no" / "out.bmp").string();
   try {
-    save_picture(*picture, missing);
+    save_picture(*picture, missing, file_buffer);
     ADD_FAILURE() << "a picture was saved into a missing folder";
   } catch (const PictureFailure& failure) {
     EXPECT_EQ(std::string(failure.what()), "Failed to open file '" + missing + "' for writing.");
   }
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device here";
   try {
-    save_picture(*picture, "/dev/full");
+    save_picture(*picture, "/dev/full", file_buffer);
     ADD_FAILURE() << "a write to a full device passed";
   } catch (const StreamFailure& failure) {
     EXPECT_EQ(failure.state(), std::ios_base::badbit);
