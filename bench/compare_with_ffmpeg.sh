@@ -12,20 +12,22 @@ runs=5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-now() { date +%s%N; }
-
-# best_of COMMAND...: the shortest wall time of $runs runs, in milliseconds.
+# best_of FUNCTION: "WALL CPU", the shortest wall time and the shortest processor time
+# (user + system) of $runs runs, in milliseconds. On a machine that other work shares,
+# processor time is the steadier figure: ffmpeg runs several threads and takes a larger
+# share of a busy machine.
 best_of() {
-  local best=
+  local best_wall= best_cpu=
   for _ in $(seq "$runs"); do
-    local start end
-    start=$(now)
-    "$@" >/dev/null 2>&1
-    end=$(now)
-    local ms=$(((end - start) / 1000000))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+    /usr/bin/time -f '%e %U %S' -o "$work/time.txt" bash -c "$1" >/dev/null 2>&1
+    read -r wall user system <"$work/time.txt"
+    local wall_ms cpu_ms
+    wall_ms=$(awk -v w="$wall" 'BEGIN { printf "%d", w * 1000 }')
+    cpu_ms=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }')
+    if [ -z "$best_wall" ] || [ "$wall_ms" -lt "$best_wall" ]; then best_wall=$wall_ms; fi
+    if [ -z "$best_cpu" ] || [ "$cpu_ms" -lt "$best_cpu" ]; then best_cpu=$cpu_ms; fi
   done
-  echo "$best"
+  echo "$best_wall $best_cpu"
 }
 
 extract_ours() { (cd "$work/k" && rm -f out*.bmp && printf 'K\n../anim.bin\nout\nQ\n' | "$program"); }
@@ -39,6 +41,9 @@ create_ffmpeg() {
     -sws_flags neighbor -f rawvideo -pix_fmt rgb565le out.bin)
 }
 
+export program work
+export -f extract_ours extract_ffmpeg create_ours create_ffmpeg
+
 for frames in "${frame_counts[@]}"; do
   rm -rf "$work"/*
   mkdir -p "$work/k" "$work/l"
@@ -50,13 +55,17 @@ for frames in "${frame_counts[@]}"; do
     printf '\nQ\n'
   } >"$work/l-input.txt"
 
-  k_ours=$(best_of extract_ours)
-  k_ffmpeg=$(best_of extract_ffmpeg)
-  l_ours=$(best_of create_ours)
-  l_ffmpeg=$(best_of create_ffmpeg)
+  read -r k_ours k_ours_cpu < <(best_of extract_ours)
+  read -r k_ffmpeg k_ffmpeg_cpu < <(best_of extract_ffmpeg)
+  read -r l_ours l_ours_cpu < <(best_of create_ours)
+  read -r l_ffmpeg l_ffmpeg_cpu < <(best_of create_ffmpeg)
   cmp -s "$work/anim.bin" "$work/l/anim-ours.bin" || echo "round trip differs!" >&2
-  awk -v n="$frames" -v ko="$k_ours" -v kf="$k_ffmpeg" -v lo="$l_ours" -v lf="$l_ffmpeg" 'BEGIN {
-    printf "%4d frames  K %6d ms  ffmpeg %6d ms  ratio %.2f\n", n, ko, kf, ko / kf
-    printf "%4d frames  L %6d ms  ffmpeg %6d ms  ratio %.2f\n", n, lo, lf, lo / lf
-  }'
+  report() {
+    awk -v n="$frames" -v what="$1" -v o="$2" -v f="$3" -v oc="$4" -v fc="$5" 'BEGIN {
+      printf "%4d frames  %s wall %5d ms, ffmpeg %5d ms: %.2f   cpu %5d ms, ffmpeg %5d ms: %.2f\n",
+        n, what, o, f, o / f, oc, fc, oc / fc
+    }'
+  }
+  report K "$k_ours" "$k_ffmpeg" "$k_ours_cpu" "$k_ffmpeg_cpu"
+  report L "$l_ours" "$l_ffmpeg" "$l_ours_cpu" "$l_ffmpeg_cpu"
 done

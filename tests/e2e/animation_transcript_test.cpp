@@ -255,6 +255,19 @@ TEST_F(AnimationTranscript, CreationTargetFailuresAreStreamFailures) {
                         "Error during opening/reading/writing of file: ios_base::badbit set\n"}));
 }
 
+TEST_F(AnimationTranscript, TheNameDashIsAFileNotTheConsole) {
+  // Neither action may read pictures from standard input or write them to standard output.
+  const Bytes animation = random_animation(1, 16);
+  write_bytes(work("anim.bin"), animation);
+  const auto session = run("K\nanim.bin\n-.\nL\ncopy.bin\n-\n-.0.bmp\n\nQ\n");
+  EXPECT_EQ(session.output, transcript({source_prompt + prefix_prompt,
+                                        target_prompt + picture_prompt(0) +
+                                            retry("Failed to open file '-' for reading.") +
+                                            picture_prompt(0) + picture_prompt(1)}));
+  expect_frame_picture("-.0.bmp", animation, 0);
+  EXPECT_EQ(read_bytes(work("copy.bin")), animation);
+}
+
 // Both ways
 
 TEST_F(AnimationTranscript, ExtractingThenCreatingReproducesTheAnimation) {
