@@ -50,7 +50,7 @@ void PictureRelease::operator()(Picture* picture) const noexcept {
 }
 
 PictureHandle make_frame_picture() {
-  return PictureHandle(new Picture(frame_width, frame_height, 1, picture_channels));
+  return PictureHandle(new Picture(frame_width, frame_height, 1, picture_channels, 0));
 }
 
 PictureHandle make_empty_picture() {

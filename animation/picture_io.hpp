@@ -31,7 +31,7 @@ class PictureFailure : public std::runtime_error {
   explicit PictureFailure(const std::string& message) : std::runtime_error(message) {}
 };
 
-// A picture of a frame's shape (240 × 320, three channels), samples unset.
+// A black picture of a frame's shape (240 × 320, three channels).
 PictureHandle make_frame_picture();
 
 // An empty picture, for load_picture to fill.
