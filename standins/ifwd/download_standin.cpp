@@ -8,9 +8,13 @@
 //   KORVANTA_PHONE_FAIL     export name of one entry point that fails on every call
 //   KORVANTA_PHONE_UNTERMINATED  when set, status texts fill the whole 512-byte buffer
 //                                with no terminator
+//   KORVANTA_PHONE_UPLOAD_LIMIT  a byte count: uploads stop writing the raw file there
+//                                but still report success (a read-back cut short)
 //
 // An upload of length 0xFFFFFFFF reads from the address to the end of the partition that
-// holds it (the furthest-reaching row when several do), in whole pages.
+// holds it, in whole pages (a partial last page is read whole). Rows overlap (EBL and SLB
+// lie inside CLONE): the innermost row counts, the one starting last, and of rows starting
+// at the same address the one reaching furthest (SLB rather than EBL).
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -47,9 +51,15 @@ using File = std::unique_ptr<std::FILE, FileClose>;
 bool port_open = false;
 bool booted = false;
 
+// A test control's value; null when it is unset or empty.
+const char* control(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
 void note(const char* format, ...) {
-  const char* path = std::getenv("KORVANTA_PHONE_LOG");
-  if (!path || !*path) return;
+  const char* path = control("KORVANTA_PHONE_LOG");
+  if (!path) return;
   File log(std::fopen(path, "a"));
   if (!log) return;
   va_list arguments;
@@ -71,7 +81,7 @@ void put_text(char* buffer, std::size_t size, const std::string& text) {
 
 void put_status(char* status, const std::string& text) {
   if (!status) return;
-  if (std::getenv("KORVANTA_PHONE_UNTERMINATED")) {
+  if (control("KORVANTA_PHONE_UNTERMINATED")) {
     std::memset(status, '#', status_size);
     std::memcpy(status, text.data(), std::min(text.size(), status_size));
     return;
@@ -85,7 +95,7 @@ int refuse(char* status, const std::string& text) {
 }
 
 bool told_to_fail(const char* entry_point) {
-  const char* chosen = std::getenv("KORVANTA_PHONE_FAIL");
+  const char* chosen = control("KORVANTA_PHONE_FAIL");
   return chosen && std::strcmp(chosen, entry_point) == 0;
 }
 
@@ -140,10 +150,15 @@ int boot(const char* entry_point, std::uint8_t channel, const char* file, char* 
 // The end of the partition that holds `address`, or 0 when none does. (Each helper used by
 // one entry point only may go unused in a build that leaves that entry point out.)
 [[maybe_unused]] std::uint64_t partition_end_at(std::uint32_t address) {
+  std::uint64_t start = 0;
   std::uint64_t end = 0;
   for (const PartitionEntry& entry : partition_table) {
     const std::uint64_t entry_end = std::uint64_t{entry.address} + entry.size;
-    if (address >= entry.address && address < entry_end) end = std::max(end, entry_end);
+    if (address < entry.address || address >= entry_end) continue;
+    if (end == 0 || entry.address > start || (entry.address == start && entry_end > end)) {
+      start = entry.address;
+      end = entry_end;
+    }
   }
   return end;
 }
@@ -289,6 +304,9 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
     return refuse(status, "Range " + hex(address) + "+" + hex(flash_bytes) +
                               " lies outside the flash (0x00000000-" +
                               hex(virtual_phone::flash_end() - 1) + ")");
+  }
+  if (const char* limit = control("KORVANTA_PHONE_UPLOAD_LIMIT")) {
+    raw_length = std::min<std::uint64_t>(raw_length, std::strtoull(limit, nullptr, 10));
   }
   const std::string name = text_or_empty(file);
   File raw(name.empty() ? nullptr : std::fopen(name.c_str(), "wb"));
