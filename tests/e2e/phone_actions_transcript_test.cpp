@@ -155,85 +155,67 @@ TEST_F(ExtendedTransfer, NumbersPrintInHexadecimalAfterwards) {
 TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {
   const std::string version_data = "KS360 SW V10c, flash 0x54504000 bytes\nVersion data read\n";
   const std::string restart = "Restarting the phone..\nRestarted..\nPort closed\n";
-  struct Case {
-    const char* what;
-    std::string input;
-    Environment controls;
-    std::string printed;
-    std::string log;
-  };
-  const Case cases[] = {
+  expect_runs({
       {"version data",
-       "V\n" + usb1 + "\npsi.flb\n",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
        {},
        restart_opening + version_data + restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"lower case, a port name with blanks",
-       "v\n\\\\.\\USB1 x\npsi.flb\n",
+       "v\n\\\\.\\USB1 x\npsi.flb\nQ\n",
        {},
        restart_opening + "Error\n" + restart,
        bound({version_call, open_call("\\\\.\\USB1 x"), reset_call, close_call})},
       {"an empty port name",
-       "V\n\npsi.flb\n",
+       "V\n\npsi.flb\nQ\n",
        {},
        restart_opening + "Error\n" + restart,
        bound({version_call, open_call(""), reset_call, close_call})},
       {"query refused: both buffers as they stand",
-       "V\n" + usb1 + "\npsi.flb\n",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
        {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_get_sw_version_data"}},
        restart_opening + "\n_IFWD_DL_get_sw_version_data failed (KORVANTA_PHONE_FAIL)\n" + restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"sec-pack missing",
-       "V\n" + usb1 + "\nnone.flb\n",
+       "V\n" + usb1 + "\nnone.flb\nQ\n",
        {},
        restart_opening + "\nSec-pack file not found: none.flb\n" + restart,
        bound({version_call, open_call(), version_data_call("none.flb"), reset_call, close_call})},
       {"reset and close refused: not looked at",
-       "V\n" + usb1 + "\npsi.flb\n",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
        {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_force_target_reset"}},
        restart_opening + version_data + restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"no version text",
-       "V\n" + usb1 + "\npsi.flb\n",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
        {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_get_dll_version"}},
        "Version of DLL: \n" + port_prompt + sec_pack_prompt + "Loading...\n" + version_data +
            restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Session session = run_phone(c.input + "Q\n", c.controls);
-    EXPECT_EQ(session.output, transcript({c.printed}));
-    EXPECT_EQ(calls(), c.log);
-  }
+  });
 }
 
 TEST_F(BootExecutable, BootsTheNamedFileAndPrintsWhatTheLibrarySays) {
   write_bytes(work("run.bin"), random_bytes(32, 8));
   const std::string port_open = "Port open... PLUG THE PHONE\nSend of the sec-pack...\n";
   const std::string boot_call_of_run = "_IFWD_DL_boot_bin_target(1, \"run.bin\")\n";
-  struct Case {
-    const char* what;
-    std::string input;
-    std::string printed;
-    std::string log;
-  };
-  const Case cases[] = {
-      {"booted", "X\n" + usb1 + "\nrun.bin\n",
+  expect_runs({
+      {"booted",
+       "X\n" + usb1 + "\nrun.bin\nQ\n",
+       {},
        boot_opening + port_open + "0\nKS360 ready\nBooted with run.bin\nPort closed\n",
        bound({version_call, open_call(), boot_call_of_run, close_call})},
-      {"lower case, port not opened", "x\nCOM2\nrun.bin\n", boot_opening + "Error\nPort closed\n",
+      {"lower case, port not opened",
+       "x\nCOM2\nrun.bin\nQ\n",
+       {},
+       boot_opening + "Error\nPort closed\n",
        bound({version_call, open_call("COM2"), close_call})},
-      {"an empty file name", "X\n" + usb1 + "\n\n",
+      {"an empty file name",
+       "X\n" + usb1 + "\n\nQ\n",
+       {},
        boot_opening + port_open + "-1\n\nBoot file not found: \nPort closed\n",
        bound({version_call, open_call(), "_IFWD_DL_boot_bin_target(1, \"\")\n", close_call})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Session session = run_phone(c.input + "Q\n");
-    EXPECT_EQ(session.output, transcript({c.printed}));
-    EXPECT_EQ(calls(), c.log);
-  }
+  });
 }
 
 TEST_F(PhoneTranscript, RestartAndBootStopAtTheirFirstMissingEntryPoint) {

@@ -79,6 +79,16 @@ inline Bytes random_bytes(std::size_t count, unsigned seed) {
   return bytes;
 }
 
+// One run of the program: its whole input, the stand-in controls, what the action
+// printed (one menu pass) and the stand-in's whole call log.
+struct PhoneRun {
+  const char* what;
+  std::string input;
+  Environment controls;
+  std::string printed;
+  std::string log;
+};
+
 class PhoneTranscript : public testing_support::TranscriptTest {
  protected:
   PhoneTranscript() {
@@ -98,6 +108,15 @@ class PhoneTranscript : public testing_support::TranscriptTest {
   // The stand-in's call log of the last run; empty when the library was never loaded.
   std::string calls() const {
     return std::filesystem::exists(log_path()) ? testing_support::read_text(log_path()) : "";
+  }
+
+  void expect_runs(std::initializer_list<PhoneRun> runs) {
+    for (const PhoneRun& expected : runs) {
+      SCOPED_TRACE(expected.what);
+      const Session session = run_phone(expected.input, expected.controls);
+      EXPECT_EQ(session.output, testing_support::transcript({expected.printed}));
+      EXPECT_EQ(calls(), expected.log);
+    }
   }
 
   void install_variant_without(const std::string& entry_point) {

@@ -108,14 +108,7 @@ TEST_F(PartitionTransfer, UserDiskBackupDropsTheHalfPageAtItsEnd) {
 TEST_F(PartitionTransfer, FailuresAfterThePortOpeningRunTheClosingStepsFirst) {
   write_bytes(work("part.bin"), random_bytes(100, 4));
   const std::string no_com1 = "Cannot open port \"COM1\": no such port (ports are \\\\.\\USB<n>)";
-  struct Case {
-    const char* what;
-    std::string input;
-    Environment controls;
-    std::string printed;
-    std::string log;
-  };
-  const Case cases[] = {
+  expect_runs({
       {"port not opened",
        "N\n" + answers("part.bin", "psi.flb", "COM1") + "Q\n",
        {},
@@ -156,13 +149,7 @@ TEST_F(PartitionTransfer, FailuresAfterThePortOpeningRunTheClosingStepsFirst) {
        transfer_opening + closing + "Error during the port opening: " + no_com1 +
            std::string(511 - no_com1.size(), '#') + "\n",
        bound({version_call, open_call("COM1"), reset_call, close_call})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Session session = run_phone(c.input, c.controls);
-    EXPECT_EQ(session.output, transcript({c.printed}));
-    EXPECT_EQ(calls(), c.log);
-  }
+  });
   // The short raw file held one whole page (and 616 bytes of the next): the whole page
   // reached the data file before the failure.
   EXPECT_EQ(read_bytes(work("part.bin")), Bytes(2048, 0xFF));
