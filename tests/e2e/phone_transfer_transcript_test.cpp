@@ -171,9 +171,11 @@ TEST_F(PartitionTransfer, ABindingFailureStopsBeforeTheFirstPrompt) {
 
 TEST_F(PartitionTransfer, TheRestOfTheChoiceLineNeverReachesThePortPrompt) {
   write_bytes(work("part.bin"), random_bytes(10, 5));
-  const Session session = run_phone("Nb\n" + answers("part.bin") + "Q\n");
+  const Session session = run_phone("Ab\n" + answers("part.bin") + "Q\n");
   EXPECT_EQ(session.output, transcript({transfer_opening + booted + sending + closing}));
-  EXPECT_NE(calls().find(open_call(usb1)), std::string::npos);
+  EXPECT_EQ(calls(),
+            bound({version_call, open_call(usb1), boot_call(),
+                   download_call(0x18000000, 0x016E8FFF, "part.bin"), reset_call, close_call}));
 }
 
 TEST_F(PartitionTransfer, TheEndOfInputInsideATransferEndsTheProgram) {
