@@ -11,12 +11,19 @@
 #include "platform/cstring.hpp"
 #include "shell/library_binding.hpp"
 #include "tests/support/files.hpp"
+#include "tests/support/kdz.hpp"
 
 using platform::CString;
 using testing_support::Bytes;
+using testing_support::kdz_file;
+using testing_support::kdz_layouts;
+using testing_support::KdzLayout;
+using testing_support::PackedFile;
+using testing_support::pattern;
 using testing_support::put_le;
 using testing_support::read_bytes;
 using testing_support::read_text;
+using testing_support::set_environment;
 using testing_support::write_bytes;
 
 namespace fs = std::filesystem;
@@ -25,56 +32,9 @@ namespace {
 
 const std::string bin = KORVANTA_BIN_DIR;
 
-void set_environment(const std::string& name, const std::string& value) {
-  static std::vector<std::string> kept;  // putenv keeps the pointer it is given
-  kept.push_back(name + "=" + value);
-  putenv(kept.back().data());
-}
-
-struct PackedFile {
-  std::string name;
-  Bytes contents;
-};
-
-// Layout of a KDZ file as the phone maker's tools write it.
-struct KdzLayout {
-  const char* name;
-  std::uint32_t header_size;
-  std::uint32_t magic;
-  int width;
-};
-const std::vector<KdzLayout> kdz_layouts = {{"32-bit records", 1304, 0x50447932, 4},
-                                            {"64-bit records", 1320, 0x80253134, 8}};
-
-Bytes kdz_file(const KdzLayout& layout, const std::vector<PackedFile>& files) {
-  Bytes header;
-  put_le(header, layout.header_size, 4);
-  put_le(header, layout.magic, 4);
-  std::uint64_t offset = layout.header_size;
-  for (const PackedFile& file : files) {
-    Bytes name(256, 0);
-    std::copy(file.name.begin(), file.name.end(), name.begin());
-    header.insert(header.end(), name.begin(), name.end());
-    put_le(header, file.contents.size(), layout.width);
-    put_le(header, offset, layout.width);
-    offset += file.contents.size();
-  }
-  header.resize(layout.header_size, 0);
-  for (const PackedFile& file : files) {
-    header.insert(header.end(), file.contents.begin(), file.contents.end());
-  }
-  return header;
-}
-
 // Overwrites `width` bytes at `at` with `value`, little-endian.
 void patch_le(Bytes& bytes, std::size_t at, std::uint64_t value, int width) {
   for (int i = 0; i < width; ++i) bytes.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-Bytes pattern(std::size_t size, std::uint8_t seed) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
-  return bytes;
 }
 
 class UpgradeStandins : public ::testing::Test {
