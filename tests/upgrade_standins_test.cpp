@@ -83,6 +83,13 @@ TEST_F(UpgradeStandins, TheKdzEntryUnpacksBothPublicLayouts) {
   }
 }
 
+TEST_F(UpgradeStandins, AKdzOfOneFileSaysSo) {
+  write_bytes(scratch_ / "one.kdz", kdz_file(kdz_layouts[1], {{"only.bin", pattern(4, 2)}}));
+  EXPECT_EQ(extract(scratch_ / "one.kdz"),
+            "Wrote 1 file into " + (scratch_ / "one_extracted").string() + ": only.bin (4 bytes)");
+  EXPECT_EQ(read_bytes(scratch_ / "one_extracted" / "only.bin"), pattern(4, 2));
+}
+
 TEST_F(UpgradeStandins, ABrokenKdzGivesAResultTextAndWritesNothing) {
   const KdzLayout& small = kdz_layouts[0];
   const KdzLayout& large = kdz_layouts[1];

@@ -160,7 +160,8 @@ std::string extract_kdz(const std::string& kdz_path) {
       written += (written.empty() ? ": " : ", ") + file.name + " (" + std::to_string(file.size) +
                  " bytes)";
     }
-    return "Wrote " + std::to_string(files.size()) + " files into " + folder.string() + written;
+    return "Wrote " + std::to_string(files.size()) + (files.size() == 1 ? " file" : " files") +
+           " into " + folder.string() + written;
   } catch (const Refusal& refusal) {
     return refusal.text;
   } catch (const std::exception& failure) {
