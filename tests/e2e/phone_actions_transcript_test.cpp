@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/phone_fixture.hpp"
+#include "tests/support/bmp.hpp"
 
 using namespace phone_testing;
 using testing_support::read_bytes;
@@ -245,4 +246,24 @@ TEST_F(PhoneTranscript, RestartAndBootStopAtTheirFirstMissingEntryPoint) {
   const Session session = run_phone("V\nX\nQ\n");
   EXPECT_EQ(session.output,
             transcript({"Error during the loading DLL\n", "Error during the loading DLL\n"}));
+}
+
+TEST_F(ExtendedTransfer, LaterPictureNumbersPrintInHexadecimal) {
+  // Without a sec-pack file the transfer ends at the boot; the number format stays all the same.
+  write_bytes(work("black.bmp"),
+              testing_support::make_bmp({}, [](int, int) { return testing_support::Rgb{}; }));
+  std::string input = "M\nP\ny\nn\nn\n" + answers("cal.bin", "missing.flb") + "L\nanim.bin\n";
+  for (int frame = 0; frame < 11; ++frame) input += "black.bmp\n";
+  const Session session = run_phone(input + "\nQ\n");
+
+  std::string pictures = "Target file (Ex: C:\\LG_poweroff.bin): ";
+  for (const char* number : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "a", "b"}) {
+    pictures += std::string("Source fileFichier (.bmp) n") + number + " (Press Enter to finish): ";
+  }
+  const std::string transfer =
+      partition_listing + "Choice: " + shown("50", "8000") + send_question + force_question +
+      transfer_opening + "Port open... PLUG THE PHONE\nSend of the sec-pack...\n" + closing +
+      "Error during the sec-pack sending: Boot file not found: missing.flb\n";
+  EXPECT_EQ(session.output, transcript({transfer, pictures}));
+  EXPECT_EQ(fs::file_size(work("anim.bin")), 11u * 153'600u);
 }
