@@ -1,5 +1,5 @@
-// Random keystrokes: scripts of random lines (menu letters, numbers, paths to files that
-// exist and that do not, long lines, binary bytes, early ends of input) typed at the
+// Random keystrokes: scripts of random lines (menu letters, numbers, port names, paths to
+// files that exist and that do not, long lines, binary bytes, early ends of input) typed at the
 // program with every stand-in beside it. Whatever is typed, every run ends by itself,
 // with status 0 and without a sanitizer report, within its time bound.
 //
@@ -75,6 +75,7 @@ class Typist {
       case 4:
         return (below(2) ? "0x" : "") + pick(hex, 1 + below(10));
       case 5:
+        return below(2) ? "\\\\.\\USB1" : "\\\\.\\USB9";
       case 6:
         return existing_[below(static_cast<int>(existing_.size()))];
       case 7:
@@ -120,7 +121,7 @@ TEST_F(RandomKeystrokes, EveryScriptEndsWithStatusZeroWithinItsTimeBound) {
   for (std::uint64_t index = first; index < first + count; ++index) {
     const std::string script = Typist(seed, index, existing).script();
     const auto began = std::chrono::steady_clock::now();
-    const auto session = run(script, {}, bound);
+    const auto session = run(script, {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()}}, bound);
     longest = std::max(longest, std::chrono::steady_clock::now() - began);
     // The harness has failed the test already; this names the script to replay.
     if (session.exit_status != 0 || !testing_support::sanitizer_report(session.errors).empty()) {

@@ -60,6 +60,12 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   request.output_file = (io / "output.txt").string();
   request.error_file = (io / "errors.txt").string();
   request.environment = sanitizer_environment;
+  for (const auto& [name, value] : environment) {
+    if (name == "KORVANTA_STANDIN_FAULTS" && !value.empty()) {
+      request.environment.emplace_back(
+          "LSAN_OPTIONS", "print_suppressions=0:suppressions=" KORVANTA_LEAK_SUPPRESSIONS);
+    }
+  }
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());
   request.timeout = scaled_time(timeout);
   const platform::ProcessOutcome outcome = platform::run_process(request);
