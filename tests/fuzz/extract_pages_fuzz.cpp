@@ -13,8 +13,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  const std::uint32_t page_limit = data[0] | data[1] << 8 | data[2] << 16 |
-                                   static_cast<std::uint32_t>(data[3]) << 24;
+  const std::uint32_t page_limit =
+      data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
   const std::uint8_t* raw = data + 4;
   const std::size_t raw_size = size - 4;
   const auto& folder = fuzz_files::empty_folder();
