@@ -1,6 +1,41 @@
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 #include "packages/actions.hpp"
+#include "packages/dfat.hpp"
+#include "shell/console.hpp"
 #include "shell/failure.hpp"
+#include "shell/files.hpp"
+
+namespace {
+
+constexpr const char* phone_model = "KS360";
+
+// Opening the target truncates it, so a target that is the source itself (under another
+// spelling, a link or a hard link) would be emptied before it is read.
+bool same_file(const std::string& first, const std::string& second) {
+  std::error_code unknown;  // a missing target cannot be the open source
+  return std::filesystem::equivalent(first, second, unknown);
+}
+
+}  // namespace
 
 void extract_cust_partition() {
-  fail("This action is not available yet");
+  print_prompt("Source file (Ex: C:\\", phone_model, "AT_CUST.dfat): ");
+  const std::string source_path = read_line();
+  std::ifstream source = open_for_reading(source_path);
+
+  print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
+  const std::string target_path = read_line();
+  if (same_file(source_path, target_path)) {
+    fail("Target file is the source file: choose another target");
+  }
+  std::ofstream target = open_for_writing(target_path);
+
+  const CustSection section = find_cust_section(source);
+  print_line("Loading...");
+  copy_cust_image(source, section, target);
+  close_after_writing(target);
+  source.close();
 }

@@ -1,0 +1,69 @@
+#include "packages/dfat.hpp"
+
+#include <array>
+#include <memory>
+
+#include "shell/failure.hpp"
+#include "shell/files.hpp"
+
+namespace {
+
+constexpr std::uint32_t end_of_chain = 2;
+constexpr std::uint32_t partition_image = 12;
+constexpr std::uint32_t cust_image = 0;
+
+// A stream offset is a signed 32-bit number in the container's own tools, so no section
+// may start at or beyond 2 GiB.
+constexpr std::uint64_t position_limit = std::uint64_t{1} << 31;
+
+struct SectionHeader {
+  std::uint32_t kind;
+  std::uint32_t length;
+  std::uint32_t sub_kind;
+};
+
+std::uint32_t le32(const std::array<unsigned char, 12>& bytes, std::size_t at) {
+  return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 |
+         std::uint32_t{bytes[at + 2]} << 16 | std::uint32_t{bytes[at + 3]} << 24;
+}
+
+SectionHeader read_section_header(std::istream& source, std::uint32_t position) {
+  std::array<unsigned char, 12> bytes{};
+  seek_to(source, position);
+  read_exact(source, reinterpret_cast<char*>(bytes.data()), bytes.size());
+  return {le32(bytes, 0), le32(bytes, 4), le32(bytes, 8)};
+}
+
+}  // namespace
+
+CustSection find_cust_section(std::istream& source) {
+  std::uint32_t position = 0;
+  for (;;) {
+    const SectionHeader header = read_section_header(source, position);
+    if (header.kind == end_of_chain) fail("Section not found: error in the format");
+    if (header.kind == partition_image && header.sub_kind == cust_image) {
+      if (header.length < cust_header_size) fail("Image section too short: error in the format");
+      return {position, header.length};
+    }
+    if (header.length == 0) fail("Error in the format");
+    // Summed in 64 bits, a length that would wrap the 32-bit position back to an earlier
+    // section shows up as a position past the limit, so the walk always moves forward.
+    const std::uint64_t next = std::uint64_t{position} + header.length;
+    if (next >= position_limit) fail("Section chain out of range: error in the format");
+    position = static_cast<std::uint32_t>(next);
+  }
+}
+
+void copy_cust_image(std::istream& source, const CustSection& section, std::ostream& target) {
+  // The length comes from the file: it is checked against the real size before a buffer
+  // of that size is asked for.
+  const std::uint64_t section_end = std::uint64_t{section.offset} + section.length;
+  if (section_end > stream_size(source)) {
+    throw StreamFailure(std::ios_base::failbit | std::ios_base::eofbit);
+  }
+  const std::size_t image_size = section.length - cust_header_size;
+  seek_to(source, std::streamoff{section.offset} + cust_header_size);
+  const auto image = std::make_unique_for_overwrite<char[]>(image_size);
+  read_exact(source, image.get(), image_size);
+  write_all(target, image.get(), image_size);
+}
