@@ -1,6 +1,40 @@
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "animation/actions.hpp"
+#include "animation/animation_format.hpp"
+#include "animation/picture_io.hpp"
+#include "shell/console.hpp"
 #include "shell/failure.hpp"
+#include "shell/files.hpp"
 
 void extract_animation() {
-  fail("This action is not available yet");
+  const PictureHandle picture = make_frame_picture();
+  const PictureSamples samples = frame_samples(*picture);
+  std::vector<std::uint8_t> frame(frame_bytes);
+  std::vector<char> file_buffer(frame_bmp_bytes);
+
+  print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
+  std::string path = read_word();
+  std::ifstream source = open_for_reading(path);
+  const auto frame_count = animation_frame_count(stream_size(source));
+  if (!frame_count) fail("The file " + path + " isn't the right format.");
+
+  print_prompt("Target file (Ex: C\\image): ");
+  path = read_word();
+  // The name is rebuilt in place: after the first frame it needs no new memory.
+  std::string name;
+  name.reserve(path.size() + 16);
+  for (std::int32_t index = 0; index < *frame_count; ++index) {
+    read_exact(source, reinterpret_cast<char*>(frame.data()), frame.size());
+    decode_frame(ConstFrameBytes(frame.data(), frame_bytes), samples);
+    name.assign(path).append(std::to_string(index)).append(".bmp");
+    try {
+      save_picture(*picture, name, file_buffer);
+    } catch (const PictureFailure& error) {
+      print_line("Error when operating: ", error.what());
+      return;
+    }
+  }
 }

@@ -1,7 +1,9 @@
 #include "tests/support/files.hpp"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <list>
 #include <random>
 #include <stdexcept>
 
@@ -23,6 +25,13 @@ void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
   stream.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
   if (!stream) throw std::runtime_error("cannot write " + path.string());
+}
+
+void set_environment(const std::string& name, const std::string& value) {
+  // putenv keeps the very text it is given; a list never moves its elements.
+  static std::list<std::string> settings;
+  settings.push_back(name + "=" + value);
+  putenv(settings.back().data());
 }
 
 void write_text(const std::filesystem::path& path, const std::string& text) {

@@ -18,6 +18,10 @@ void write_text(const std::filesystem::path& path, const std::string& text);
 // Appends `value` little-endian in `width` bytes.
 void put_le(Bytes& bytes, std::uint64_t value, int width);
 
+// Sets an environment variable of the test process (an empty value clears its effect
+// for the stand-ins, which treat empty as unset).
+void set_environment(const std::string& name, const std::string& value);
+
 // A fresh, empty folder that is removed with everything in it when the object goes.
 class ScratchFolder {
  public:

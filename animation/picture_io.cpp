@@ -1,0 +1,99 @@
+#include "animation/picture_io.hpp"
+
+// The library runs in its "Dialog" mode: each error is reported on the error stream (and
+// in a window with "Abort" where a display is built in) before it is thrown. It must never
+// start outside programs, which it would otherwise do for compressed BMPs.
+#define cimg_verbosity 2
+#define cimg_no_system_calls
+#define cimg_display KORVANTA_IMAGE_DISPLAY
+#include <CImg.h>
+
+#include <array>
+#include <cstdio>
+
+#include "animation/bmp_header.hpp"
+#include "shell/failure.hpp"
+
+namespace {
+
+using cimg_library::CImgException;
+using cimg_library::CImgIOException;
+
+struct FileClose {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+// Raised as the library's own error so that it is reported the same way as the library's.
+[[noreturn]] void refuse(const std::string& message) {
+  throw CImgIOException("%s", message.c_str());
+}
+
+// The size of the open file, or no value when it cannot be told (a file too large for the
+// C library's offsets, a device).
+std::optional<std::uint64_t> file_size(std::FILE* file) {
+  if (std::fseek(file, 0, SEEK_END) != 0) return std::nullopt;
+  const long end = std::ftell(file);
+  if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(end);
+}
+
+bool has_frame_shape(const Picture& picture) {
+  return picture.width() == frame_width && picture.height() == frame_height &&
+         picture.depth() == 1 && picture.spectrum() == static_cast<int>(picture_channels);
+}
+
+}  // namespace
+
+void PictureRelease::operator()(Picture* picture) const noexcept {
+  delete picture;
+}
+
+PictureHandle make_frame_picture() {
+  return PictureHandle(new Picture(frame_width, frame_height, 1, picture_channels, 0));
+}
+
+PictureHandle make_empty_picture() {
+  return PictureHandle(new Picture());
+}
+
+PictureSamples frame_samples(Picture& picture) {
+  if (!has_frame_shape(picture)) throw std::logic_error("picture is not of a frame's shape");
+  return PictureSamples(picture.data(), picture_samples);
+}
+
+void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
+  // The file is opened here rather than by the library, which would take the names "-"
+  // and "-.…" for standard output, and would not report a write that fails.
+  File file;
+  try {
+    file.reset(std::fopen(path.c_str(), "wb"));
+    if (!file) refuse("Failed to open file '" + path + "' for writing.");
+    // The library writes a byte at a time: with a buffer as large as the file, the file
+    // goes to the system in one write.
+    std::setvbuf(file.get(), file_buffer.data(), _IOFBF, file_buffer.size());
+    picture.save_bmp(file.get());
+  } catch (const CImgException& error) {
+    throw PictureFailure(error.what());
+  }
+  const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+  if (std::fclose(file.release()) != 0 || !written) throw StreamFailure(std::ios_base::badbit);
+}
+
+void load_picture(Picture& picture, const std::string& path) {
+  try {
+    const File file(std::fopen(path.c_str(), "rb"));
+    if (!file) refuse("Failed to open file '" + path + "' for reading.");
+    std::array<std::uint8_t, bmp_header_bytes> header{};
+    const std::size_t got = std::fread(header.data(), 1, header.size(), file.get());
+    const auto size = file_size(file.get());
+    if (!size) refuse("The size of the file '" + path + "' cannot be told.");
+    if (auto refusal = bmp_refusal(std::span(header.data(), got), *size, path)) refuse(*refusal);
+    picture.load_bmp(file.get());
+    if (!has_frame_shape(picture)) {
+      refuse(wrong_size_message(path, picture.width(), picture.height()));
+    }
+  } catch (const CImgException& error) {
+    throw PictureFailure(error.what());
+  }
+}

@@ -1,0 +1,57 @@
+// The pictures of the animation tools and their BMP files, read and written by the image
+// library. Only this pair of files knows the library; the actions see a picture as its
+// planar sample buffer (animation/animation_format.hpp).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "animation/animation_format.hpp"
+
+namespace cimg_library {
+template <typename T>
+struct CImg;
+}
+
+using Picture = cimg_library::CImg<unsigned char>;
+
+struct PictureRelease {
+  void operator()(Picture* picture) const noexcept;
+};
+using PictureHandle = std::unique_ptr<Picture, PictureRelease>;
+
+// An error of the image library, or a picture refused before the library reads it. The
+// library has already shown its error report (on the error stream, and in its window where
+// the platform has a display); what() is the message for the console.
+class PictureFailure : public std::runtime_error {
+ public:
+  explicit PictureFailure(const std::string& message) : std::runtime_error(message) {}
+};
+
+// A black picture of a frame's shape (240 × 320, three channels).
+PictureHandle make_frame_picture();
+
+// An empty picture, for load_picture to fill.
+PictureHandle make_empty_picture();
+
+// The sample buffer of a picture of a frame's shape; raises std::logic_error for any other.
+PictureSamples frame_samples(Picture& picture);
+
+// The size of the BMP file of a frame-shaped picture: 54 bytes of headers and 240 rows of
+// 720 bytes.
+inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
+
+// Writes the picture as an uncompressed 24-bit BMP at `path`, replacing an existing file.
+// The caller's `file_buffer` (at least frame_bmp_bytes for a single write per file) is used
+// as the file's buffer and may be reused for the next picture once this returns. Raises
+// PictureFailure when the file cannot be created, and a StreamFailure (bad state) when the
+// file cannot be written to its end.
+void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
+
+// Replaces the picture with the BMP file at `path`. The file is checked (bmp_refusal)
+// before the library reads it, and the result must have a frame's shape. Raises
+// PictureFailure with the reason otherwise; the picture then holds nothing usable.
+void load_picture(Picture& picture, const std::string& path);

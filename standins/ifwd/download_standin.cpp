@@ -1,0 +1,391 @@
+// Stand-in for the flash download library IFWD_DownloadDll.dll: one virtual KS360 whose
+// flash lives on disk (virtual_flash.hpp). Ports named \\.\USB<n> open; booting needs an
+// existing sec-pack file; downloads and uploads need a booted phone.
+//
+// Controls read by this library only:
+//   KORVANTA_VIRTUAL_PHONE  folder of the flash chunk files
+//   KORVANTA_PHONE_LOG      file that receives one line per call, plus "load" and "unload"
+//   KORVANTA_PHONE_FAIL     export name of one entry point that fails on every call
+//   KORVANTA_PHONE_UNTERMINATED  when set, status texts fill the whole 512-byte buffer
+//                                with no terminator
+//   KORVANTA_PHONE_UPLOAD_LIMIT  a byte count: uploads stop writing the raw file there
+//                                but still report success (a read-back cut short)
+//
+// An upload of length 0xFFFFFFFF reads from the address to the end of the partition that
+// holds it, in whole pages (a partial last page is read whole). Rows overlap (EBL and SLB
+// lie inside CLONE): the innermost row counts, the one starting last, and of rows starting
+// at the same address the one reaching furthest (SLB rather than EBL).
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "platform/export.hpp"
+#include "standins/ifwd/virtual_flash.hpp"
+#include "transfer/download_library.hpp"
+#include "transfer/partition_table.hpp"
+
+namespace {
+
+using virtual_phone::flash_folder;
+using virtual_phone::inside_flash;
+
+constexpr std::size_t status_size = 512;
+constexpr std::size_t reply_size = 512;
+constexpr std::uint32_t upload_all = 0xFFFFFFFF;
+constexpr std::uint32_t page_size = 2048;
+constexpr std::uint32_t block_size = 16384;
+constexpr int failed = -1;
+
+struct FileClose {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileClose>;
+
+// What the phone is doing between calls.
+bool port_open = false;
+bool booted = false;
+
+// A test control's value; null when it is unset or empty.
+const char* control(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+void note(const char* format, ...) {
+  const char* path = control("KORVANTA_PHONE_LOG");
+  if (!path) return;
+  File log(std::fopen(path, "a"));
+  if (!log) return;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(log.get(), format, arguments);
+  va_end(arguments);
+  std::fputc('\n', log.get());
+}
+
+struct LifetimeNote {
+  LifetimeNote() { note("load"); }
+  ~LifetimeNote() { note("unload"); }
+} lifetime_note;
+
+void put_text(char* buffer, std::size_t size, const std::string& text) {
+  if (!buffer) return;
+  std::snprintf(buffer, size, "%s", text.c_str());
+}
+
+void put_status(char* status, const std::string& text) {
+  if (!status) return;
+  if (control("KORVANTA_PHONE_UNTERMINATED")) {
+    std::memset(status, '#', status_size);
+    std::memcpy(status, text.data(), std::min(text.size(), status_size));
+    return;
+  }
+  put_text(status, status_size, text);
+}
+
+int refuse(char* status, const std::string& text) {
+  put_status(status, text);
+  return failed;
+}
+
+bool told_to_fail(const char* entry_point) {
+  const char* chosen = control("KORVANTA_PHONE_FAIL");
+  return chosen && std::strcmp(chosen, entry_point) == 0;
+}
+
+std::string hex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+const char* text_or_empty(const char* text) {
+  return text ? text : "";
+}
+
+// The checks every call on an open port makes, in this order. Empty when all pass.
+std::string refusal(const char* entry_point, std::uint8_t channel, bool needs_boot) {
+  if (told_to_fail(entry_point)) {
+    return std::string(entry_point) + " failed (KORVANTA_PHONE_FAIL)";
+  }
+  if (channel != phone_channel) return "No such channel: " + std::to_string(channel);
+  if (!port_open) return "Port not open";
+  if (needs_boot && !booted) return "Phone not booted: send the sec-pack first";
+  return {};
+}
+
+[[maybe_unused]] bool valid_port_name(const std::string& port) {
+  const std::string prefix = "\\\\.\\USB";
+  if (port.size() <= prefix.size() || port.compare(0, prefix.size(), prefix) != 0) return false;
+  return std::all_of(port.begin() + prefix.size(), port.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool regular_file(const char* path) {
+  std::error_code error;
+  return path && *path && std::filesystem::is_regular_file(path, error);
+}
+
+int boot(const char* entry_point, std::uint8_t channel, const char* file, char* reply,
+         char* status) {
+  note("%s(%u, \"%s\")", entry_point, channel, text_or_empty(file));
+  if (std::string problem = refusal(entry_point, channel, false); !problem.empty()) {
+    return refuse(status, problem);
+  }
+  if (!regular_file(file)) {
+    return refuse(status, "Boot file not found: " + std::string(text_or_empty(file)));
+  }
+  booted = true;
+  put_text(reply, reply_size, "KS360 ready");
+  put_status(status, "Booted with " + std::string(file));
+  return 0;
+}
+
+// The end of the partition that holds `address`, or 0 when none does. (Each helper used by
+// one entry point only may go unused in a build that leaves that entry point out.)
+[[maybe_unused]] std::uint64_t partition_end_at(std::uint32_t address) {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  for (const PartitionEntry& entry : partition_table) {
+    const std::uint64_t entry_end = std::uint64_t{entry.address} + entry.size;
+    if (address < entry.address || address >= entry_end) continue;
+    if (end == 0 || entry.address > start || (entry.address == start && entry_end > end)) {
+      start = entry.address;
+      end = entry_end;
+    }
+  }
+  return end;
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifndef OMIT__IFWD_DL_get_dll_version
+STANDIN_EXPORT const char* _IFWD_DL_get_dll_version() {
+  note("_IFWD_DL_get_dll_version()");
+  if (told_to_fail("_IFWD_DL_get_dll_version")) return nullptr;
+  return "4.21 (Korvanta virtual KS360)";
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_get_dll_version), GetDllVersion>);
+#endif
+
+#ifndef OMIT__IFWD_DL_set_dll_parameter
+STANDIN_EXPORT int _IFWD_DL_set_dll_parameter(std::uint8_t channel, std::uint32_t parameter,
+                                              std::uint32_t value, char* status) {
+  note("_IFWD_DL_set_dll_parameter(%u, 0x%X, 0x%X)", channel, parameter, value);
+  if (told_to_fail("_IFWD_DL_set_dll_parameter")) {
+    return refuse(status, "_IFWD_DL_set_dll_parameter failed (KORVANTA_PHONE_FAIL)");
+  }
+  put_status(status, "Parameter set");
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_set_dll_parameter), SetDllParameter>);
+#endif
+
+#ifndef OMIT__IFWD_DL_open_comm_port
+STANDIN_EXPORT int _IFWD_DL_open_comm_port(std::uint8_t channel, const char* port,
+                                           const char* control_port, char* reply, char* status) {
+  note("_IFWD_DL_open_comm_port(%u, \"%s\", \"%s\")", channel, text_or_empty(port),
+       text_or_empty(control_port));
+  if (told_to_fail("_IFWD_DL_open_comm_port")) {
+    return refuse(status, "_IFWD_DL_open_comm_port failed (KORVANTA_PHONE_FAIL)");
+  }
+  if (channel != phone_channel)
+    return refuse(status, "No such channel: " + std::to_string(channel));
+  const std::string name = text_or_empty(port);
+  if (!valid_port_name(name)) {
+    return refuse(status,
+                  "Cannot open port \"" + name + "\": no such port (ports are \\\\.\\USB<n>)");
+  }
+  port_open = true;
+  booted = false;
+  put_text(reply, reply_size, "");
+  put_status(status, "Port " + name + " open");
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_open_comm_port), OpenCommPort>);
+#endif
+
+#ifndef OMIT__IFWD_DL_boot_bin_target
+STANDIN_EXPORT int _IFWD_DL_boot_bin_target(std::uint8_t channel, const char* file, char* reply,
+                                            char* status) {
+  return boot("_IFWD_DL_boot_bin_target", channel, file, reply, status);
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_boot_bin_target), BootBinTarget>);
+#endif
+
+#ifndef OMIT__IFWD_DL_boot_target
+STANDIN_EXPORT int _IFWD_DL_boot_target(std::uint8_t channel, const char* file, char* reply,
+                                        char* status) {
+  return boot("_IFWD_DL_boot_target", channel, file, reply, status);
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_boot_target), BootTarget>);
+#endif
+
+#ifndef OMIT__IFWD_DL_download_bin_image
+STANDIN_EXPORT int _IFWD_DL_download_bin_image(std::uint8_t channel, std::uint32_t address,
+                                               std::uint32_t first_offset,
+                                               std::uint32_t last_offset, const char* file,
+                                               std::uint32_t options, char* status) {
+  note("_IFWD_DL_download_bin_image(%u, 0x%08X, 0x%X, 0x%08X, \"%s\", 0x%X)", channel, address,
+       first_offset, last_offset, text_or_empty(file), options);
+  if (std::string problem = refusal("_IFWD_DL_download_bin_image", channel, true);
+      !problem.empty()) {
+    return refuse(status, problem);
+  }
+  if (first_offset > last_offset) return refuse(status, "First offset beyond the last offset");
+  const std::uint64_t start = std::uint64_t{address} + first_offset;
+  const std::uint64_t room = std::uint64_t{last_offset} - first_offset + 1;
+  if (!inside_flash(start, room)) {
+    return refuse(status, "Range " + hex(start) + "-" + hex(start + room - 1) +
+                              " lies outside the flash (0x00000000-" +
+                              hex(virtual_phone::flash_end() - 1) + ")");
+  }
+  const std::string name = text_or_empty(file);
+  File data(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"));
+  if (!data) return refuse(status, "Cannot open data file \"" + name + "\"");
+  std::error_code error;
+  const std::uintmax_t length = std::filesystem::file_size(name, error);
+  if (error) return refuse(status, "Cannot read data file \"" + name + "\"");
+  if (length > room) {
+    return refuse(status, "Data file \"" + name + "\" holds " + std::to_string(length) +
+                              " bytes, more than the " + std::to_string(room) +
+                              " bytes of the range: nothing written");
+  }
+  std::vector<char> piece(virtual_phone::chunk_bytes);
+  std::uint64_t written = 0;
+  while (written < length) {
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - written));
+    if (std::fread(piece.data(), 1, wanted, data.get()) != wanted) {
+      return refuse(status, "Cannot read data file \"" + name + "\"");
+    }
+    std::string problem;
+    if (!virtual_phone::write_flash(flash_folder(), start + written, piece.data(),
+                                    static_cast<std::uint32_t>(wanted), problem)) {
+      return refuse(status, problem);
+    }
+    written += wanted;
+  }
+  put_status(status, "Downloaded " + std::to_string(length) + " bytes at " + hex(start));
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_download_bin_image), DownloadBinImage>);
+#endif
+
+#ifndef OMIT__IFWD_DL_upload_bin_image
+STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t address,
+                                             std::uint32_t length, const char* file,
+                                             std::uint32_t options, char* status) {
+  note("_IFWD_DL_upload_bin_image(%u, 0x%08X, 0x%08X, \"%s\", 0x%X)", channel, address, length,
+       text_or_empty(file), options);
+  if (std::string problem = refusal("_IFWD_DL_upload_bin_image", channel, true); !problem.empty()) {
+    return refuse(status, problem);
+  }
+  std::uint64_t raw_length = length;
+  if (length == upload_all) {
+    const std::uint64_t end = partition_end_at(address);
+    if (end == 0) return refuse(status, "No partition holds " + hex(address) + ": give a length");
+    raw_length = (end - address + page_size - 1) / page_size * block_size;
+  }
+  // Block k of the raw file carries page k; a last, partial block carries what fits of it.
+  const std::uint64_t whole_blocks = raw_length / block_size;
+  const std::uint64_t rest = raw_length % block_size;
+  const std::uint64_t flash_bytes =
+      whole_blocks * page_size + std::min<std::uint64_t>(rest, page_size);
+  if (!inside_flash(address, flash_bytes)) {
+    return refuse(status, "Range " + hex(address) + "+" + hex(flash_bytes) +
+                              " lies outside the flash (0x00000000-" +
+                              hex(virtual_phone::flash_end() - 1) + ")");
+  }
+  if (const char* limit = control("KORVANTA_PHONE_UPLOAD_LIMIT")) {
+    raw_length = std::min<std::uint64_t>(raw_length, std::strtoull(limit, nullptr, 10));
+  }
+  const std::string name = text_or_empty(file);
+  File raw(name.empty() ? nullptr : std::fopen(name.c_str(), "wb"));
+  if (!raw) return refuse(status, "Cannot create raw file \"" + name + "\"");
+
+  virtual_phone::FlashReader flash(flash_folder());
+  std::vector<char> block(block_size, '\0');
+  for (std::uint64_t written = 0; written < raw_length;) {
+    const std::uint64_t block_length = std::min<std::uint64_t>(block_size, raw_length - written);
+    const std::uint64_t page_start = address + written / block_size * page_size;
+    std::string problem;
+    if (!flash.read(page_start, block.data(),
+                    static_cast<std::uint32_t>(std::min<std::uint64_t>(block_length, page_size)),
+                    problem)) {
+      return refuse(status, problem);
+    }
+    if (std::fwrite(block.data(), 1, block_length, raw.get()) != block_length) {
+      return refuse(status, "Cannot write raw file \"" + name + "\"");
+    }
+    written += block_length;
+  }
+  if (std::fclose(raw.release()) != 0) {
+    return refuse(status, "Cannot write raw file \"" + name + "\"");
+  }
+  put_status(status, "Uploaded " + std::to_string(flash_bytes) + " bytes from " + hex(address));
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_upload_bin_image), UploadBinImage>);
+#endif
+
+#ifndef OMIT__IFWD_DL_force_target_reset
+STANDIN_EXPORT int _IFWD_DL_force_target_reset(std::uint8_t channel, std::uint32_t mode,
+                                               std::uint32_t delay, std::uint32_t reserved,
+                                               std::uint32_t reset_kind, char* status) {
+  note("_IFWD_DL_force_target_reset(%u, %u, %u, %u, %u)", channel, mode, delay, reserved,
+       reset_kind);
+  if (std::string problem = refusal("_IFWD_DL_force_target_reset", channel, false);
+      !problem.empty()) {
+    return refuse(status, problem);
+  }
+  booted = false;
+  put_status(status, "Phone restarted");
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_force_target_reset), ForceTargetReset>);
+#endif
+
+#ifndef OMIT__IFWD_DL_close_comm_port
+STANDIN_EXPORT int _IFWD_DL_close_comm_port(std::uint8_t channel, char* status) {
+  note("_IFWD_DL_close_comm_port(%u)", channel);
+  if (std::string problem = refusal("_IFWD_DL_close_comm_port", channel, false); !problem.empty()) {
+    return refuse(status, problem);
+  }
+  port_open = false;
+  booted = false;
+  put_status(status, "Port closed");
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_close_comm_port), CloseCommPort>);
+#endif
+
+#ifndef OMIT__IFWD_DL_get_sw_version_data
+STANDIN_EXPORT int _IFWD_DL_get_sw_version_data(std::uint8_t channel, const char* file, char* reply,
+                                                std::uint32_t offset, std::uint32_t length,
+                                                char* status) {
+  note("_IFWD_DL_get_sw_version_data(%u, \"%s\", %u, %u)", channel, text_or_empty(file), offset,
+       length);
+  if (std::string problem = refusal("_IFWD_DL_get_sw_version_data", channel, false);
+      !problem.empty()) {
+    return refuse(status, problem);
+  }
+  if (!regular_file(file)) {
+    return refuse(status, "Sec-pack file not found: " + std::string(text_or_empty(file)));
+  }
+  put_text(reply, length, "KS360 SW V10c, flash " + hex(virtual_phone::flash_end()) + " bytes");
+  put_status(status, "Version data read");
+  return 0;
+}
+static_assert(std::is_same_v<decltype(_IFWD_DL_get_sw_version_data), GetSwVersionData>);
+#endif
+
+}  // extern "C"

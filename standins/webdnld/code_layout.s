@@ -1,0 +1,26 @@
+# The code section of the web-download library as callers find their way around it: the
+# two unpack routines are not exported and are reached at _StartUpgrade - 19744 (0x4D20)
+# and _StartUpgrade - 18886 (0x49C6). Each place holds a jump to the routine that does
+# the work.
+#
+# EXPORT_START_UPGRADE (0 or 1, set by the build) chooses whether _StartUpgrade is
+# exported, so that the test variant lacking it shares this layout.
+
+        .include "export_entry.inc"
+
+        .text
+        .p2align 4
+first_unpack_routine:
+        jmp     webdnld_first_unpack
+
+        .org    0x4D20 - 0x49C6
+second_unpack_routine:
+        jmp     webdnld_second_unpack
+
+        .org    0x4D20
+_StartUpgrade:
+        jmp     webdnld_start_upgrade
+
+        .if EXPORT_START_UPGRADE
+        export_entry _StartUpgrade
+        .endif

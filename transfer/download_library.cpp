@@ -1,0 +1,36 @@
+#include "transfer/download_library.hpp"
+
+#include "shell/console.hpp"
+
+namespace {
+
+constexpr const char* phone_model = "KS360";
+
+}  // namespace
+
+void print_dll_version(GetDllVersion* get_dll_version) {
+  const char* version = get_dll_version();
+  print_line("Version of DLL: ", version ? version : "");
+}
+
+void restart_and_close_port(ForceTargetReset* reset, CloseCommPort* close, StatusBuffer& status) {
+  print_line("Restarting the phone..");
+  reset(phone_channel, 0, 0, 0, 2, status.data());
+  print_line("Restarted..");
+  close_port(close, status);
+}
+
+void close_port(CloseCommPort* close, StatusBuffer& status) {
+  close(phone_channel, status.data());
+  print_line("Port closed");
+}
+
+std::string ask_port_name() {
+  print_prompt("USB port (Ex: \\\\.\\USB1): ");
+  return read_line();
+}
+
+std::string ask_sec_pack_file() {
+  print_prompt("Sec-pack file(Ex: C:\\", phone_model, "_psi.flb): ");
+  return read_line();
+}
