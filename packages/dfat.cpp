@@ -1,8 +1,8 @@
 #include "packages/dfat.hpp"
 
 #include <array>
-#include <memory>
 
+#include "platform/large_buffer.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 
@@ -83,7 +83,7 @@ void copy_cust_image(std::istream& source, const CustSection& section, std::ostr
   }
   const std::size_t image_size = section.length - cust_header_size;
   seek_to(source, std::streamoff{section.offset} + cust_header_size);
-  const auto image = std::make_unique_for_overwrite<char[]>(image_size);
-  read_exact(source, image.get(), image_size);
-  write_all(target, image.get(), image_size);
+  platform::LargeBuffer image(image_size);
+  read_exact(source, image.data(), image_size);
+  write_all(target, image.data(), image_size);
 }
