@@ -41,4 +41,3 @@ void encode_one_frame(benchmark::State& state) {
 
 BENCHMARK(decode_one_frame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(encode_one_frame)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();

@@ -18,8 +18,9 @@ struct CustSection {
   std::uint32_t length;  // the section's `length` field: its header and the image
 };
 
-// Walks the section chain of `source` from byte 0, one seek and one 12-byte header read
-// per section, and returns the CUST image section. Where the stream stands on entry does
+// Walks the section chain of `source` from byte 0, one 12-byte header read per section
+// (a section up to 64 KiB ahead is reached by reading on through the stream's buffer, any
+// other by a seek), and returns the CUST image section. Where the stream stands on entry does
 // not matter; on return its position is unspecified.
 // Raises a StreamFailure when the container ends inside or before a header the walk
 // reaches, and a TextFailure when the chain ends (kind 2) before the image, when a

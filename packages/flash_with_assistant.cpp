@@ -1,3 +1,6 @@
+#include <new>
+#include <stdexcept>
+
 #include "packages/actions.hpp"
 #include "packages/upgrade_parameters.hpp"
 #include "shell/console.hpp"
@@ -12,6 +15,21 @@ using SetParam = int(const char*, const char*, const char*, const char*, const c
                      const char*, const char*, const char*);
 
 constexpr const char* phone_model = "KS360";
+
+// Calls into the library. What the library raises is an object of the library's own code
+// (its type information, what() and destructor live in the library's image) and must not
+// outlive the library, which is released on the way out: it leaves as a copy owned by the
+// program, of the same kind and with the same text.
+template <typename Call>
+void call_library(Call&& call) {
+  try {
+    call();
+  } catch (const std::bad_alloc&) {
+    throw std::bad_alloc();
+  } catch (const std::exception& failure) {
+    throw std::runtime_error(failure.what());
+  }
+}
 
 }  // namespace
 
@@ -32,12 +50,14 @@ void flash_with_assistant() {
 
   print_line("Send the arguments...");
   // The library may keep these pointers: the texts stay unchanged until the upgrade is over.
-  set_param(texts[0].c_str(), texts[1].c_str(), texts[2].c_str(), texts[3].c_str(),
-            texts[4].c_str(), texts[5].c_str(), texts[6].c_str(), texts[7].c_str(),
-            texts[8].c_str(), texts[9].c_str(), texts[10].c_str(), texts[11].c_str(),
-            texts[12].c_str(), texts[13].c_str(), texts[14].c_str(), texts[15].c_str(),
-            texts[16].c_str(), texts[17].c_str(), texts[18].c_str(), texts[19].c_str(),
-            texts[20].c_str());
+  call_library([&] {
+    set_param(texts[0].c_str(), texts[1].c_str(), texts[2].c_str(), texts[3].c_str(),
+              texts[4].c_str(), texts[5].c_str(), texts[6].c_str(), texts[7].c_str(),
+              texts[8].c_str(), texts[9].c_str(), texts[10].c_str(), texts[11].c_str(),
+              texts[12].c_str(), texts[13].c_str(), texts[14].c_str(), texts[15].c_str(),
+              texts[16].c_str(), texts[17].c_str(), texts[18].c_str(), texts[19].c_str(),
+              texts[20].c_str());
+  });
   print_line("Loading...");
-  start_upgrade();
+  call_library(start_upgrade);
 }

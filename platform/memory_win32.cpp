@@ -1,5 +1,8 @@
-#include <psapi.h>
+// psapi.h uses the types of windows.h without including it.
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include "platform/memory.hpp"
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <streambuf>
@@ -260,4 +262,83 @@ TEST(DfatRegressions, CraftedContainersEndWithTheirFailure) {
     }
     EXPECT_TRUE(out.str().empty());
   }
+}
+
+// The walk over a real file, through the file stream's own buffer: near sections are read
+// through, far ones and those that start inside the header just read are sought, and a
+// container that ends on the way reports the same state either way.
+TEST(FindCustSection, WalksAFileNearAndFarAlike) {
+  constexpr std::uint32_t near_limit = 64 * 1024;  // the farthest a section is read through
+  struct Case {
+    const char* name;
+    std::function<void(Bytes&)> before;  // the sections before the image
+    bool truncated;                      // the container ends inside the last one of them
+  };
+  const auto small_sections = [](Bytes& container) {
+    // Far more than one buffer of the stream: the walk crosses many refills.
+    for (int section = 0; section < 3000; ++section)
+      add_section(container, section % 2 == 0 ? 1 : 13, 12 + section % 41);
+  };
+  const auto around_the_limit = [&](Bytes& container) {
+    add_section(container, 1, 12 + near_limit);
+    add_section(container, 1, 12 + near_limit + 1);
+    add_section(container, 12, 12 + 3 * near_limit, 1);
+  };
+  const Case cases[] = {
+      {"3,000 small sections", small_sections, false},
+      {"sections just within, just beyond and far beyond the read-through distance",
+       around_the_limit, false},
+      {"a near section past the end", [](Bytes& c) { add_section(c, 1, 100); }, true},
+      {"a far section past the end", [&](Bytes& c) { add_section(c, 1, 2 * near_limit); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes container;
+    c.before(container);
+    const std::size_t image_offset = container.size();
+    if (c.truncated) {
+      container.resize(container.size() - 10);
+    } else {
+      add_image_section(container, image_bytes(500));
+      add_section(container, 2, 12);
+    }
+    const ScratchFolder folder;
+    write_bytes(folder / "container.dfat", container);
+    std::ifstream stream(folder / "container.dfat", std::ios::binary);
+
+    if (c.truncated) {
+      try {
+        find_cust_section(stream);
+        ADD_FAILURE() << "no failure";
+      } catch (const StreamFailure& failure) {
+        EXPECT_EQ(failure.state(), std::ios_base::failbit | std::ios_base::eofbit);
+      }
+    } else {
+      const CustSection found = find_cust_section(stream);
+      EXPECT_EQ(found.offset, image_offset);
+      EXPECT_EQ(found.length, 40u + 500u);
+    }
+  }
+}
+
+TEST(FindCustSection, ASectionShorterThanItsHeaderLeadsBackIntoIt) {
+  // The skipped section at 0 is 8 bytes long, so the next header starts at 8, on the
+  // first header's sub_kind (12), and goes on in the bytes after it.
+  Bytes container;
+  add_header(container, 1, 8, 12);
+  const Bytes image = image_bytes(64);
+  put_le(container, 40 + image.size(), 4);
+  put_le(container, 0, 4);
+  container.resize(8 + 40, 0xEE);
+  container.insert(container.end(), image.begin(), image.end());
+  const ScratchFolder folder;
+  write_bytes(folder / "container.dfat", container);
+  std::ifstream stream(folder / "container.dfat", std::ios::binary);
+  std::ostringstream out;
+
+  const CustSection found = find_cust_section(stream);
+  copy_cust_image(stream, found, out);
+
+  EXPECT_EQ(found.offset, 8u);
+  EXPECT_EQ(out.str(), text_of(image));
 }

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/positioned_file.hpp"
+#include "shell/failure.hpp"
 #include "shell/files.hpp"
 
 namespace {
@@ -15,17 +17,15 @@ constexpr std::size_t pages_per_write = 32;
 
 void extract_pages(std::uint32_t page_limit, const std::string& data_file,
                    const std::string& raw_file) {
-  // Both files unbuffered: each page is read straight into its place among the pages to
-  // write, and a stream buffer would only copy it once more (or read the filler ahead).
-  std::ifstream raw;
-  raw.rdbuf()->pubsetbuf(nullptr, 0);
-  raw.open(raw_file, std::ios::binary);
+  // Each page is read at its block's offset straight into its place among the pages to
+  // write: one system call a page, where a stream needs a seek and a read (about 1.3× the
+  // time of a ROOT_DISK backup).
+  platform::PositionedFile raw(raw_file);
   std::ofstream data;
   data.rdbuf()->pubsetbuf(nullptr, 0);
   data.open(data_file, std::ios::binary | std::ios::trunc);
-  check_stream(raw);
+  if (!raw.is_open()) throw StreamFailure(std::ios_base::failbit);
   check_stream(data);
-  seek_to(raw, 0);
 
   const bool to_end = page_limit == whole_read_back;
   std::vector<char> pages(pages_per_write * page_bytes);
@@ -34,16 +34,19 @@ void extract_pages(std::uint32_t page_limit, const std::string& data_file,
     write_all(data, pages.data(), gathered);
     gathered = 0;
   };
-  for (std::uint32_t left = page_limit / page_bytes; left > 0; --left) {
-    raw.read(pages.data() + gathered, page_bytes);
-    if (!raw) {
-      if (to_end && raw.eof() && !raw.bad()) break;
-      write_gathered();  // the whole pages before the one that failed stay
-      check_stream(raw);
+  const std::uint32_t page_count = page_limit / page_bytes;
+  for (std::uint32_t page = 0; page < page_count; ++page) {
+    const auto got = raw.read_at(std::uint64_t{page} * read_back_block_bytes,
+                                 pages.data() + gathered, page_bytes);
+    if (got != page_bytes) {
+      if (to_end && got) break;  // a forced backup ends after the last whole page
+      write_gathered();          // the whole pages before the one that failed stay
+      // As a stream reports them: a short read ends the file early, an error is bad.
+      throw StreamFailure(got ? std::ios_base::failbit | std::ios_base::eofbit
+                              : std::ios_base::badbit);
     }
     gathered += page_bytes;
     if (gathered == pages.size()) write_gathered();
-    skip_ahead(raw, read_back_block_bytes - page_bytes);
   }
   write_gathered();
   close_after_writing(data);

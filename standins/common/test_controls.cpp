@@ -39,7 +39,8 @@ __attribute__((no_sanitize("undefined"))) void write_to_null() {
 void log_line(const std::string& line) {
   const char* path = std::getenv("KORVANTA_STANDIN_LOG");
   if (!path || !*path) return;
-  if (std::FILE* log = std::fopen(path, "a")) {
+  // Binary mode: the log holds the same bytes on every platform.
+  if (std::FILE* log = std::fopen(path, "ab")) {
     std::fprintf(log, "%s\n", line.c_str());
     std::fclose(log);
   }

@@ -60,7 +60,8 @@ const char* control(const char* name) {
 void note(const char* format, ...) {
   const char* path = control("KORVANTA_PHONE_LOG");
   if (!path) return;
-  File log(std::fopen(path, "a"));
+  // Binary mode: the log holds the same bytes on every platform.
+  File log(std::fopen(path, "ab"));
   if (!log) return;
   va_list arguments;
   va_start(arguments, format);

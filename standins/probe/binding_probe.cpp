@@ -1,6 +1,7 @@
 // A small library for the binding tests. It appends "load" and "unload" to the file
 // named by KORVANTA_PROBE_LOG when it is loaded and released, so a test can see that the
-// program let go of it.
+// program let go of it. The log is written in binary mode, so that it holds the same
+// bytes on every platform.
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,7 +12,7 @@ namespace {
 void note(const char* event) {
   const char* path = std::getenv("KORVANTA_PROBE_LOG");
   if (!path) return;
-  if (std::FILE* log = std::fopen(path, "a")) {
+  if (std::FILE* log = std::fopen(path, "ab")) {
     std::fprintf(log, "%s\n", event);
     std::fclose(log);
   }

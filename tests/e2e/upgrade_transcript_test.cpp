@@ -340,3 +340,18 @@ TEST_F(UpgradeTranscript, WhatTheUpgradeRaisesReachesTheMenuAndTheLibraryIsRelea
                                            "dll_StartUpgrade()\n" + test.outcome));
   }
 }
+
+// What the library raises is reported by the menu after the library is released: the
+// report must not depend on the library's code (on Windows its exception objects live in
+// the library's image), so a released library still gives its text.
+TEST_F(UpgradeTranscript, WhatSetParamRaisesIsReportedWithoutStartingTheUpgrade) {
+  install_library(upgrade);
+  write_bytes(work("fw.cab"), pattern(10, 1));
+  const Session session =
+      run_with("J\nKS360\nfw.cab\nV1\nj\nKS360\nfw.cab\nV1\nQ\n", "SetParam=throw");
+  const std::string refused =
+      cab_prompts + "Send the arguments...\nSetParam gave up with an exception\n";
+  EXPECT_EQ(session.output, transcript({refused, refused}));
+  EXPECT_EQ(session.exit_status, 0);
+  EXPECT_EQ(calls(), repeated(loaded(upgrade, set_param_call("fw.cab", "V1", "KS360")), 2));
+}

@@ -1,0 +1,52 @@
+# Builds the release archive into a scratch folder and fails unless it holds exactly the
+# program and the README. A stand-in library in the archive would shadow the vendor's
+# real library of the same name on the technician's PC.
+#
+# cmake -DCPACK=<cpack> -DBUILD_DIR=<build folder> -DPROGRAM=<program file name>
+#       -DOUTPUT_DIR=<scratch folder> -P check-release-archive.cmake
+foreach(setting CPACK BUILD_DIR PROGRAM OUTPUT_DIR)
+  if(NOT DEFINED ${setting})
+    message(FATAL_ERROR "${setting} is not set")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${OUTPUT_DIR})
+file(MAKE_DIRECTORY ${OUTPUT_DIR})
+execute_process(
+  COMMAND ${CPACK} -G ZIP -B ${OUTPUT_DIR} --config ${BUILD_DIR}/CPackConfig.cmake
+  RESULT_VARIABLE packed OUTPUT_VARIABLE pack_log ERROR_VARIABLE pack_log)
+if(NOT packed EQUAL 0)
+  message(FATAL_ERROR "cpack failed:\n${pack_log}")
+endif()
+file(GLOB archives ${OUTPUT_DIR}/*.zip)
+list(LENGTH archives archive_count)
+if(NOT archive_count EQUAL 1)
+  message(FATAL_ERROR "expected one ZIP archive, found: ${archives}")
+endif()
+
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E tar tf ${archives}
+  RESULT_VARIABLE listed OUTPUT_VARIABLE listing ERROR_VARIABLE list_errors)
+if(NOT listed EQUAL 0)
+  message(FATAL_ERROR "cannot list ${archives}: ${list_errors}")
+endif()
+string(REPLACE "\n" ";" entries "${listing}")
+
+set(files)
+foreach(entry IN LISTS entries)
+  if(entry STREQUAL "" OR entry MATCHES "/$")
+    continue()
+  endif()
+  get_filename_component(name ${entry} NAME)
+  if(name MATCHES "\\.(dll|so|dylib)$")
+    message(FATAL_ERROR "the archive holds a library: ${entry}")
+  endif()
+  list(APPEND files ${name})
+endforeach()
+list(SORT files)
+set(expected ${PROGRAM} README.md)
+list(SORT expected)
+if(NOT files STREQUAL expected)
+  message(FATAL_ERROR "the archive holds [${files}], expected [${expected}]")
+endif()
+message(STATUS "${archives} holds ${files}")

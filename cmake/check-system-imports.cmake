@@ -1,0 +1,30 @@
+# Fails when a Windows program imports a DLL of the MinGW runtime (libstdc++, libgcc,
+# libwinpthread, ...): the program must run on a stock Windows installation, so the C++
+# runtime is linked into it and only the system's own DLLs may be imported.
+#
+# cmake -DOBJDUMP=<objdump for the target> -DPROGRAM=<program file> -P check-system-imports.cmake
+foreach(setting OBJDUMP PROGRAM)
+  if(NOT DEFINED ${setting})
+    message(FATAL_ERROR "${setting} is not set")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM}
+  RESULT_VARIABLE dumped OUTPUT_VARIABLE headers ERROR_VARIABLE dump_errors)
+if(NOT dumped EQUAL 0)
+  message(FATAL_ERROR "cannot read ${PROGRAM}: ${dump_errors}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+if(NOT imports)
+  message(FATAL_ERROR "${PROGRAM} lists no imported DLL: not a Windows program?")
+endif()
+set(names)
+foreach(import IN LISTS imports)
+  string(REPLACE "DLL Name: " "" name "${import}")
+  string(TOLOWER "${name}" lower)
+  if(lower MATCHES "^lib")
+    message(FATAL_ERROR "${PROGRAM} needs ${name}, which a stock Windows lacks")
+  endif()
+  list(APPEND names ${name})
+endforeach()
+message(STATUS "${PROGRAM} imports ${names}")
