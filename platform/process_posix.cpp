@@ -36,7 +36,8 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
   ProcessOutcome outcome;
   int status = 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
+  pid_t waited = 0;
+  while ((waited = waitpid(child, &status, WNOHANG)) == 0) {
     if (std::chrono::steady_clock::now() >= deadline) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
@@ -45,7 +46,8 @@ ProcessOutcome run_process(const ProcessRequest& request) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
+  // A failed wait tells nothing of the program: its exit status stays unknown (-1).
+  if (waited == child && WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
   return outcome;
 }
 

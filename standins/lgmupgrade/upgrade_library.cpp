@@ -31,13 +31,17 @@ bool parameters_set = false;
 
 const standin::LifetimeLog lifetime("LGMUpgradeDL.dll");
 
-// Writes the CAB file's contents to the virtual phone, block by block: the file named
-// by KORVANTA_VIRTUAL_PHONE when there is one, nowhere otherwise. Returns the bytes
-// flashed.
+// Writes the CAB file's contents to the virtual phone, block by block: into the file
+// assistant-upgrade.bin of the virtual phone's folder (KORVANTA_VIRTUAL_PHONE, the folder
+// the download library's stand-in keeps its flash in) when one is named, nowhere
+// otherwise. Returns the bytes flashed.
 std::uint64_t flash_virtual_phone(std::ifstream& cab) {
   std::ofstream phone;
-  if (const char* path = std::getenv("KORVANTA_VIRTUAL_PHONE"); path && *path) {
-    phone.open(path, std::ios::binary | std::ios::trunc);
+  if (const char* folder = std::getenv("KORVANTA_VIRTUAL_PHONE"); folder && *folder) {
+    std::error_code ignored;  // a folder that cannot be made leaves the file unopened
+    std::filesystem::create_directories(folder, ignored);
+    phone.open(std::filesystem::path(folder) / "assistant-upgrade.bin",
+               std::ios::binary | std::ios::trunc);
   }
   std::vector<char> block(flash_block);
   std::uint64_t flashed = 0;

@@ -78,7 +78,7 @@ class UpgradeTranscript : public TranscriptTest {
   Session run_with(const std::string& input, const std::string& faults = "") {
     return run(input, {{"KORVANTA_STANDIN_LOG", work("calls.log").string()},
                        {"KORVANTA_STANDIN_FAULTS", faults},
-                       {"KORVANTA_VIRTUAL_PHONE", work("phone.bin").string()}});
+                       {"KORVANTA_VIRTUAL_PHONE", work("phone").string()}});
   }
   std::string calls() const {
     return fs::exists(work("calls.log")) ? read_text(work("calls.log")) : "";
@@ -301,7 +301,7 @@ TEST_F(UpgradeTranscript, CabRunHandsTheListToSetParamThenStartsTheUpgrade) {
                                          "dll_StartUpgrade()\n"
                                          "flashed 40000 bytes from \"fw 04.cab\" on a \"KS360\" "
                                          "to version \"V10G_04\"\n"));
-  EXPECT_EQ(read_bytes(work("phone.bin")), cab);
+  EXPECT_EQ(read_bytes(work("phone") / "assistant-upgrade.bin"), cab);
 }
 
 TEST_F(UpgradeTranscript, EachCabRunOverwritesTheThreeAnswersOnly) {
