@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr const char* phone_model = "KS360";
-
 // Opening the target truncates it, so a target that is the source itself (under another
 // spelling, a link or a hard link) would be emptied before it is read.
 bool same_file(const std::string& first, const std::string& second) {

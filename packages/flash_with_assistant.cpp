@@ -14,8 +14,6 @@ using SetParam = int(const char*, const char*, const char*, const char*, const c
                      const char*, const char*, const char*, const char*, const char*, const char*,
                      const char*, const char*, const char*);
 
-constexpr const char* phone_model = "KS360";
-
 // Calls into the library. What the library raises is an object of the library's own code
 // (its type information, what() and destructor live in the library's image) and must not
 // outlive the library, which is released on the way out: it leaves as a copy owned by the

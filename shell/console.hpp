@@ -22,6 +22,14 @@ std::string read_line();
 // rest of the line stays pending.
 std::string read_word();
 
+// The phone model the prompts and the banner name.
+inline constexpr const char* phone_model = "KS360";
+
+// A letter answer in capitals: "a" to "z" become "A" to "Z", other characters stay.
+inline char capital_letter(char answer) {
+  return answer >= 'a' && answer <= 'z' ? static_cast<char>(answer - 'a' + 'A') : answer;
+}
+
 // True for the answers "Y", "y", "O", "o" and "1".
 bool is_yes(char answer);
 

@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::string_view program_name = "Korvanta";
 constexpr std::string_view program_version = "0.4.2";
-constexpr std::string_view phone_model = "KS360";
 
 template <bool send>
 void transfer_named(const char* partition) {
@@ -55,10 +54,6 @@ const MenuEntry* find_entry(char letter) {
     if (entry.letter == letter) return &entry;
   }
   return nullptr;
-}
-
-char fold_case(char choice) {
-  return choice >= 'a' && choice <= 'z' ? choice - 'a' + 'A' : choice;
 }
 
 }  // namespace
@@ -106,7 +101,7 @@ int run_menu() {
     print_menu();
     running = run_reported([&running] {
                 print_prompt("Choice: ");
-                const MenuEntry* entry = find_entry(fold_case(read_char()));
+                const MenuEntry* entry = find_entry(capital_letter(read_char()));
                 if (!entry) {
                   print_line("Invalid choice");
                 } else if (!entry->action) {

@@ -2,12 +2,6 @@
 
 #include "shell/console.hpp"
 
-namespace {
-
-constexpr const char* phone_model = "KS360";
-
-}  // namespace
-
 void print_dll_version(GetDllVersion* get_dll_version) {
   const char* version = get_dll_version();
   print_line("Version of DLL: ", version ? version : "");

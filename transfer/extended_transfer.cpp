@@ -14,10 +14,6 @@ struct Range {
   std::uint32_t size;
 };
 
-char fold_case(char answer) {
-  return answer >= 'a' && answer <= 'z' ? answer - 'a' + 'A' : answer;
-}
-
 void print_partition_table() {
   print_line("ID\tNAME\t\tOFFSET\t\tSIZE");
   print_line(std::string(79, '-'));
@@ -44,7 +40,7 @@ std::uint32_t ask_hex_number(const char* prompt) {
 // The row or typed range of one choice, or nothing when the answer selects nothing.
 std::optional<Range> ask_range() {
   print_prompt("Choice: ");
-  const char choice = fold_case(read_char());
+  const char choice = capital_letter(read_char());
   if (choice >= 'A' && choice < static_cast<char>('A' + partition_count)) {
     const PartitionEntry& entry = partition_at(static_cast<std::size_t>(choice - 'A' + 1));
     return Range{entry.address, entry.size};
