@@ -64,6 +64,9 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
     if (name == "KORVANTA_STANDIN_FAULTS" && !value.empty()) {
       request.environment.emplace_back(
           "LSAN_OPTIONS", "print_suppressions=0:suppressions=" KORVANTA_LEAK_SUPPRESSIONS);
+      // Read by Valgrind when scripts/memcheck runs the program under it; unused otherwise.
+      request.environment.emplace_back("VALGRIND_OPTS",
+                                       "--suppressions=" KORVANTA_MEMCHECK_FAULT_LEAKS);
     }
   }
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());

@@ -63,10 +63,11 @@ class TranscriptTest : public ::testing::Test {
 std::chrono::milliseconds scaled_time(std::chrono::milliseconds bound);
 
 // The sanitizer options every run of the program gets, unless the test's own
-// environment names them: reports end the program, leaks are reported (in runs with faults
-// injected, but for what a contained fault leaves behind: tests/support/leak_suppressions.txt,
-// added by run), and a processor
-// fault that the program contains in a guarded call reaches the program's own handler.
+// environment names them: reports end the program, leaks are reported, and a processor
+// fault that the program contains in a guarded call reaches the program's own handler. In
+// runs with faults injected, run adds suppressions for what a contained fault leaves behind,
+// for LeakSanitizer (tests/support/leak_suppressions.txt) and for Valgrind
+// (tests/support/memcheck_fault_leaks.supp).
 extern const Environment sanitizer_environment;
 
 // Fails the running test when the session holds a sanitizer report or ended with another
