@@ -8,6 +8,11 @@
 #define cimg_display KORVANTA_IMAGE_DISPLAY
 #include <CImg.h>
 
+// The library's facts about a sample type (its name in messages, its range) for char8_t are
+// those of unsigned char.
+template <>
+struct cimg_library::cimg::type<char8_t> : cimg_library::cimg::type<unsigned char> {};
+
 #include <array>
 #include <cstdio>
 
@@ -59,7 +64,8 @@ PictureHandle make_empty_picture() {
 
 PictureSamples frame_samples(Picture& picture) {
   if (!has_frame_shape(picture)) throw std::logic_error("picture is not of a frame's shape");
-  return PictureSamples(picture.data(), picture_samples);
+  // Bytes of any type may be read and written as unsigned char.
+  return PictureSamples(reinterpret_cast<std::uint8_t*>(picture.data()), picture_samples);
 }
 
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
