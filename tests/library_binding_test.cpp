@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "shell/failure.hpp"
@@ -25,10 +24,7 @@ class BindingProbe : public ::testing::Test {
 
  private:
   static void set_log(const std::string& path) {
-    const std::string setting = "KORVANTA_PROBE_LOG=" + path;
-    static std::string kept;  // putenv keeps the pointer it is given
-    kept = setting;
-    putenv(kept.data());
+    testing_support::set_environment("KORVANTA_PROBE_LOG", path);
   }
   testing_support::ScratchFolder scratch_;
 };

@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <sstream>
 
 #include "platform/memory.hpp"
@@ -20,6 +18,7 @@ using testing_support::Bytes;
 using testing_support::read_bytes;
 using testing_support::read_text;
 using testing_support::ScratchFolder;
+using testing_support::set_environment;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
@@ -28,14 +27,6 @@ namespace {
 const std::string standin_path = std::string(KORVANTA_BIN_DIR) + "/IFWD_DownloadDll.dll";
 constexpr std::uint32_t page = 2048;
 constexpr std::uint32_t block = 16384;
-
-// putenv keeps the pointer it is given, so every setting lives as long as the program.
-void set_environment(const std::string& name, const std::string& value) {
-  static std::map<std::string, std::string> settings;
-  std::string& setting = settings[name];
-  setting = name + "=" + value;
-  putenv(setting.data());
-}
 
 class VirtualPhone : public ::testing::Test {
  protected:
