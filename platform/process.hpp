@@ -12,6 +12,7 @@ namespace platform {
 struct ProcessOutcome {
   int exit_status = -1;  // the program's exit status, or -1 when it did not exit by itself
   bool timed_out = false;
+  std::string failure;  // why the program could not be started or waited for, if it could not
 };
 
 struct ProcessRequest {

@@ -3,15 +3,33 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/process.hpp"
 
 namespace platform {
 namespace {
 
-[[noreturn]] void become_program(const ProcessRequest& request) {
+// Our environment with the request's variables set (a later setting of a name wins).
+std::vector<std::string> environment_of(const ProcessRequest& request) {
+  std::vector<std::string> entries;
+  const auto set = [&entries](const std::string& name, const std::string& entry) {
+    std::erase_if(entries, [&](const std::string& old) { return old.starts_with(name + "="); });
+    entries.push_back(entry);
+  };
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string text = *entry;
+    set(text.substr(0, text.find('=')), text);
+  }
+  for (const auto& [name, value] : request.environment) set(name, name + "=" + value);
+  return entries;
+}
+
+[[noreturn]] void become_program(const ProcessRequest& request, char* const environment[]) {
   // Only async-signal-safe work from here on: the child of a forked process.
   const int input = open(request.input_file.c_str(), O_RDONLY);
   const int output = open(request.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -20,18 +38,26 @@ namespace {
   dup2(input, STDIN_FILENO);
   dup2(output, STDOUT_FILENO);
   dup2(error, STDERR_FILENO);
-  for (const auto& [name, value] : request.environment) setenv(name.c_str(), value.c_str(), 1);
   char* const arguments[] = {const_cast<char*>(request.program.c_str()), nullptr};
-  execv(request.program.c_str(), arguments);
+  execve(request.program.c_str(), arguments, environment);
   _exit(127);
 }
 
 }  // namespace
 
 ProcessOutcome run_process(const ProcessRequest& request) {
+  std::vector<std::string> entries = environment_of(request);
+  std::vector<char*> environment;
+  for (std::string& entry : entries) environment.push_back(entry.data());
+  environment.push_back(nullptr);
+
   const pid_t child = fork();
-  if (child < 0) return {};
-  if (child == 0) become_program(request);
+  if (child < 0) {
+    ProcessOutcome outcome;
+    outcome.failure = std::string("fork failed: ") + std::strerror(errno);
+    return outcome;
+  }
+  if (child == 0) become_program(request, environment.data());
 
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
   ProcessOutcome outcome;
@@ -47,6 +73,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   // A failed wait tells nothing of the program: its exit status stays unknown (-1).
+  if (waited != child) outcome.failure = std::string("waitpid failed: ") + std::strerror(errno);
   if (waited == child && WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
   return outcome;
 }

@@ -37,16 +37,21 @@ std::string environment_block(const ProcessRequest& request) {
   return block + '\0';
 }
 
+ProcessOutcome failed(const std::string& step) {
+  ProcessOutcome outcome;
+  outcome.failure = step + " failed (error " + std::to_string(GetLastError()) + ")";
+  return outcome;
+}
+
 }  // namespace
 
 ProcessOutcome run_process(const ProcessRequest& request) {
   HandleCloser input{open_inheritable(request.input_file, GENERIC_READ, OPEN_EXISTING)};
   HandleCloser output{open_inheritable(request.output_file, GENERIC_WRITE, CREATE_ALWAYS)};
   HandleCloser error{open_inheritable(request.error_file, GENERIC_WRITE, CREATE_ALWAYS)};
-  if (input.handle == INVALID_HANDLE_VALUE || output.handle == INVALID_HANDLE_VALUE ||
-      error.handle == INVALID_HANDLE_VALUE) {
-    return {};
-  }
+  if (input.handle == INVALID_HANDLE_VALUE) return failed("opening " + request.input_file);
+  if (output.handle == INVALID_HANDLE_VALUE) return failed("creating " + request.output_file);
+  if (error.handle == INVALID_HANDLE_VALUE) return failed("creating " + request.error_file);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -58,7 +63,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   std::string environment = environment_block(request);
   if (!CreateProcessA(request.program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                       environment.data(), request.folder.c_str(), &startup, &process)) {
-    return {};
+    return failed("CreateProcess of " + request.program);
   }
   HandleCloser thread{process.hThread};
   HandleCloser child{process.hProcess};
@@ -71,7 +76,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
     return outcome;
   }
   DWORD status = 0;
-  GetExitCodeProcess(process.hProcess, &status);
+  if (!GetExitCodeProcess(process.hProcess, &status)) return failed("GetExitCodeProcess");
   outcome.exit_status = static_cast<int>(status);
   return outcome;
 }

@@ -47,7 +47,7 @@ TEST(ConsoleOutput, EveryLineEndIsThePlatformsOwnAndNothingElseChanges) {
     request.error_file = (scratch / "errors.txt").string();
     const platform::ProcessOutcome outcome = platform::run_process(request);
     EXPECT_FALSE(outcome.timed_out);
-    EXPECT_EQ(outcome.exit_status, 0);
+    EXPECT_EQ(outcome.exit_status, 0) << outcome.failure;
     EXPECT_EQ(read_text(scratch / "output.txt"), with_platform_line_ends(test.expected));
     EXPECT_EQ(read_text(scratch / "errors.txt"), "");
   }

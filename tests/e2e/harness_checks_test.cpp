@@ -41,11 +41,15 @@ TEST_F(HarnessChecks, AnUnexpectedExitStatusFailsTheTest) {
 TEST(CheckRun, FailsOnAReportOrAnUnexpectedEnd) {
   using testing_support::check_run;
   using testing_support::Session;
-  const Session clean{"menu", "", 0, false};
-  const Session killed{"menu", "", -1, true};
-  const Session reported{"menu", "==1==ERROR: AddressSanitizer: SEGV on unknown address", 0, false};
-  const Session failed{"menu", "", 1, false};
+  const Session clean{"menu", "", 0, false, ""};
+  const Session killed{"menu", "", -1, true, ""};
+  const Session reported{"menu", "==1==ERROR: AddressSanitizer: SEGV on unknown address", 0, false,
+                         ""};
+  const Session failed{"menu", "", 1, false, ""};
+  const Session unstarted{"", "", -1, false, "fork failed: Resource temporarily unavailable"};
   EXPECT_NONFATAL_FAILURE(check_run(killed, 0), "status -1 (killed at its time-out), expected 0");
+  EXPECT_NONFATAL_FAILURE(check_run(unstarted, 0),
+                          "status -1 (fork failed: Resource temporarily unavailable), expected 0");
   EXPECT_NONFATAL_FAILURE(check_run(reported, 0), "sanitizer report: ==1==ERROR");
   EXPECT_NONFATAL_FAILURE(check_run(failed, 0), "status 1, expected 0");
   EXPECT_NONFATAL_FAILURE(check_run(clean, 3), "status 0, expected 3");

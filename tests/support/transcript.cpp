@@ -76,6 +76,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   Session session;
   session.exit_status = outcome.exit_status;
   session.timed_out = outcome.timed_out;
+  session.start_failure = outcome.failure;
   for (const char c : read_text(io / "output.txt")) {
     if (c == '\n' && !session.output.empty() && session.output.back() == '\r') {
       session.output.back() = '\n';
@@ -94,8 +95,9 @@ void check_run(const Session& session, int expected_exit_status) {
   if (!report.empty()) ADD_FAILURE() << "sanitizer report: " << report << "\n" << session.errors;
   if (session.exit_status != expected_exit_status) {
     ADD_FAILURE() << "the program ended with status " << session.exit_status
-                  << (session.timed_out ? " (killed at its time-out)" : "") << ", expected "
-                  << expected_exit_status << "\nstandard error:\n"
+                  << (session.timed_out ? " (killed at its time-out)" : "")
+                  << (session.start_failure.empty() ? "" : " (" + session.start_failure + ")")
+                  << ", expected " << expected_exit_status << "\nstandard error:\n"
                   << session.errors;
   }
 }

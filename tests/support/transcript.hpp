@@ -23,6 +23,7 @@ struct Session {
   std::string errors;  // standard error
   int exit_status = -1;
   bool timed_out = false;
+  std::string start_failure;  // why the program could not be started or waited for
 };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
