@@ -28,4 +28,10 @@ struct ProcessRequest {
 // Runs the program to its end, or kills it once the time-out has passed.
 ProcessOutcome run_process(const ProcessRequest& request);
 
+// The environment entries ("NAME=value") of the new program: `inherited` with the request's
+// variables set, a later setting of a name replacing an earlier one. Entries whose name
+// starts with "=" (Windows keeps one per drive's current folder) are names of their own.
+std::vector<std::string> environment_entries(const std::vector<std::string>& inherited,
+                                             const ProcessRequest& request);
+
 }  // namespace platform

@@ -14,21 +14,6 @@
 namespace platform {
 namespace {
 
-// Our environment with the request's variables set (a later setting of a name wins).
-std::vector<std::string> environment_of(const ProcessRequest& request) {
-  std::vector<std::string> entries;
-  const auto set = [&entries](const std::string& name, const std::string& entry) {
-    std::erase_if(entries, [&](const std::string& old) { return old.starts_with(name + "="); });
-    entries.push_back(entry);
-  };
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    set(text.substr(0, text.find('=')), text);
-  }
-  for (const auto& [name, value] : request.environment) set(name, name + "=" + value);
-  return entries;
-}
-
 [[noreturn]] void become_program(const ProcessRequest& request, char* const environment[]) {
   // Only async-signal-safe work from here on: the child of a forked process.
   const int input = open(request.input_file.c_str(), O_RDONLY);
@@ -46,7 +31,9 @@ std::vector<std::string> environment_of(const ProcessRequest& request) {
 }  // namespace
 
 ProcessOutcome run_process(const ProcessRequest& request) {
-  std::vector<std::string> entries = environment_of(request);
+  std::vector<std::string> inherited;
+  for (char** entry = environ; *entry; ++entry) inherited.emplace_back(*entry);
+  std::vector<std::string> entries = environment_entries(inherited, request);
   std::vector<char*> environment;
   for (std::string& entry : entries) environment.push_back(entry.data());
   environment.push_back(nullptr);

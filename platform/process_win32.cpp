@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/process.hpp"
 
@@ -20,20 +21,16 @@ HANDLE open_inheritable(const std::string& path, DWORD access, DWORD disposition
                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Our environment block with the request's variables added (later entries win).
+// The environment block of the new program: its entries, each ended by a zero, then a zero.
 std::string environment_block(const ProcessRequest& request) {
-  std::string block;
+  std::vector<std::string> inherited;
   LPCH current = GetEnvironmentStringsA();
   for (const char* entry = current; *entry; entry += std::char_traits<char>::length(entry) + 1) {
-    const std::string text = entry;
-    bool replaced = false;
-    for (const auto& [name, value] : request.environment) {
-      replaced = replaced || text.rfind(name + "=", 0) == 0;
-    }
-    if (!replaced) block += text + '\0';
+    inherited.emplace_back(entry);
   }
   FreeEnvironmentStringsA(current);
-  for (const auto& [name, value] : request.environment) block += name + "=" + value + '\0';
+  std::string block;
+  for (const std::string& entry : environment_entries(inherited, request)) block += entry + '\0';
   return block + '\0';
 }
 
