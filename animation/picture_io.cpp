@@ -8,16 +8,16 @@
 #define cimg_display KORVANTA_IMAGE_DISPLAY
 #include <CImg.h>
 
-// The library's facts about a sample type (its name in messages, its range) for char8_t are
-// those of unsigned char.
-template <>
-struct cimg_library::cimg::type<char8_t> : cimg_library::cimg::type<unsigned char> {};
-
 #include <array>
 #include <cstdio>
 
 #include "animation/bmp_header.hpp"
 #include "shell/failure.hpp"
+
+// The library's facts about a sample type (its name in messages, its range) for char8_t are
+// those of unsigned char.
+template <>
+struct cimg_library::cimg::type<char8_t> : cimg_library::cimg::type<unsigned char> {};
 
 namespace {
 
