@@ -6,9 +6,12 @@
 #define cimg_verbosity 2
 #define cimg_no_system_calls
 #define cimg_display KORVANTA_IMAGE_DISPLAY
+// The library sizes its largest buffer from UINTPTR_MAX; without it defined first, a
+// 32-bit build takes the 64-bit limit and every image allocation fails.
 #include <CImg.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 #include "animation/bmp_header.hpp"

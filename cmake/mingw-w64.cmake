@@ -1,9 +1,10 @@
-# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 compiler (posix threads).
-# The test programs then run under wine through cmake/wine-run.
+# Cross-compiles for 32-bit x86 Windows with Debian's MinGW-w64 compiler (posix threads):
+# the vendor's libraries are 32-bit DLLs, which only a 32-bit process can load. The test
+# programs then run under 32-bit wine through cmake/wine-run.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_SYSTEM_PROCESSOR x86)
 
-set(mingw_prefix x86_64-w64-mingw32)
+set(mingw_prefix i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${mingw_prefix}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${mingw_prefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${mingw_prefix}-windres)

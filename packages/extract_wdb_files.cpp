@@ -2,22 +2,27 @@
 #include <string>
 
 #include "packages/actions.hpp"
+#include "platform/calling_convention.hpp"
 #include "platform/cstring.hpp"
 #include "platform/fault_guard.hpp"
+#include "platform/stack_balanced_call.hpp"
 #include "shell/console.hpp"
 #include "shell/library_binding.hpp"
 
 namespace {
 
 using platform::CString;
+using platform::CStringArgument;
 
 // The web-download library's two unpack routines are not exported: they lie at these
 // distances below its export _StartUpgrade.
 constexpr std::uintptr_t first_unpack_distance = 19744;
 constexpr std::uintptr_t second_unpack_distance = 18886;
 
-// (library path, WDB path, software version, package kind, result text)
-using UnpackRoutine = void (*)(CString, CString, CString, CString, CString);
+// (library path, WDB path, software version, package kind, result text), each a CString
+// by value.
+using UnpackRoutine = void(KORVANTA_CDECL*)(CStringArgument, CStringArgument, CStringArgument,
+                                            CStringArgument, CStringArgument);
 
 UnpackRoutine routine_below(void* start_upgrade, std::uintptr_t distance) {
   return reinterpret_cast<UnpackRoutine>(reinterpret_cast<std::uintptr_t>(start_upgrade) -
@@ -31,7 +36,7 @@ void extract_wdb_files() {
   std::string library_path = "Inf_WebDnld.dll";
   print_prompt("Location of DLL (Ex C:\\Inf_WebDnld.dll): ");
   library_path = read_line();
-  Library library = bind_library(library_path);
+  Library library = bind_typed_library(library_path);
   void* start_upgrade = require_entry_point(library, "_StartUpgrade");
 
   print_prompt("File WDB (Ex C:\\V10G.wdb): ");
@@ -45,8 +50,12 @@ void extract_wdb_files() {
   // text, so the caller's stays empty.
   for (const std::uintptr_t distance : {first_unpack_distance, second_unpack_distance}) {
     const UnpackRoutine unpack = routine_below(start_upgrade, distance);
-    platform::call_guarded(
-        [&] { unpack(library_path.c_str(), wdb_path.c_str(), version.c_str(), "BIN", result); });
+    const CString arguments[] = {library_path.c_str(), wdb_path.c_str(), version.c_str(), "BIN"};
+    platform::call_guarded([&] {
+      platform::call_restoring_stack(unpack, arguments[0].argument(), arguments[1].argument(),
+                                     arguments[2].argument(), arguments[3].argument(),
+                                     result.argument());
+    });
   }
   print_line(result.c_str());
 }

@@ -1,33 +1,18 @@
-#include <new>
-#include <stdexcept>
-
 #include "packages/actions.hpp"
 #include "packages/upgrade_parameters.hpp"
+#include "platform/calling_convention.hpp"
+#include "platform/fault_guard.hpp"
 #include "shell/console.hpp"
 #include "shell/library_binding.hpp"
 
 namespace {
 
-using StartUpgrade = void();
-using SetParam = int(const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*, const char*, const char*, const char*,
-                     const char*, const char*, const char*);
-
-// Calls into the library. What the library raises is an object of the library's own code
-// (its type information, what() and destructor live in the library's image) and must not
-// outlive the library, which is released on the way out: it leaves as a copy owned by the
-// program, of the same kind and with the same text.
-template <typename Call>
-void call_library(Call&& call) {
-  try {
-    call();
-  } catch (const std::bad_alloc&) {
-    throw std::bad_alloc();
-  } catch (const std::exception& failure) {
-    throw std::runtime_error(failure.what());
-  }
-}
+using StartUpgrade = void KORVANTA_CDECL();
+using SetParam = int KORVANTA_CDECL(const char*, const char*, const char*, const char*, const char*,
+                                    const char*, const char*, const char*, const char*, const char*,
+                                    const char*, const char*, const char*, const char*, const char*,
+                                    const char*, const char*, const char*, const char*, const char*,
+                                    const char*);
 
 }  // namespace
 
@@ -48,7 +33,9 @@ void flash_with_assistant() {
 
   print_line("Send the arguments...");
   // The library may keep these pointers: the texts stay unchanged until the upgrade is over.
-  call_library([&] {
+  // What the library raises reaches the menu as the program's own failure: the library's
+  // exception objects live in its image, which is released on the way out.
+  platform::call_library([&] {
     set_param(texts[0].c_str(), texts[1].c_str(), texts[2].c_str(), texts[3].c_str(),
               texts[4].c_str(), texts[5].c_str(), texts[6].c_str(), texts[7].c_str(),
               texts[8].c_str(), texts[9].c_str(), texts[10].c_str(), texts[11].c_str(),
@@ -57,5 +44,5 @@ void flash_with_assistant() {
               texts[20].c_str());
   });
   print_line("Loading...");
-  call_library(start_upgrade);
+  platform::call_library(start_upgrade);
 }

@@ -72,4 +72,12 @@ bool call_guarded(void (*routine)(void*), void* context) noexcept {
   return completed;
 }
 
+void call_library(void (*routine)(void*), void* context) {
+  try {
+    routine(context);
+  } catch (...) {
+    fault_guard_detail::raise_as_own(std::current_exception());
+  }
+}
+
 }  // namespace platform

@@ -31,6 +31,12 @@ LibraryHandle load_library(const char* name) {
   return dlopen(name, RTLD_NOW | RTLD_LOCAL);
 }
 
+// dlopen never looks in the current folder for a bare name: a typed name loads as any
+// other.
+LibraryHandle load_library_as_typed(const char* path) {
+  return load_library(path);
+}
+
 void* library_symbol(LibraryHandle library, const char* name) {
   return library ? dlsym(library, name) : nullptr;
 }

@@ -17,8 +17,13 @@ struct LibraryRelease {
 // A loaded library, released when its owner goes.
 using Library = std::unique_ptr<void, LibraryRelease>;
 
-// Loads the library; raises the text "Error during the loading DLL" when it does not load.
+// Loads the library whose name the program gives itself (never from the current folder,
+// see platform/library.hpp); raises the text "Error during the loading DLL" when it does
+// not load.
 Library bind_library(const std::string& name);
+
+// The same for a library at a path that the user typed, loaded as typed.
+Library bind_typed_library(const std::string& path);
 
 // The address of one export. When it is missing the library is released first, then the
 // text "Procedure not found:" followed by the name is raised.

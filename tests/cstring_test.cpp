@@ -1,167 +1,161 @@
+// The program's CString against the framework's rules, as a library built with them
+// handles the program's strings: the library's side is the stand-ins' own declaration of
+// the framework string (standins/common/framework_string.hpp), never the program's.
 #include "platform/cstring.hpp"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
 
-using platform::CString;
-using platform::CStringData;
-using platform::CStringManager;
+#include "standins/common/framework_string.hpp"
+
+using ProgramHeader = platform::CStringData;
+using platform::program_string_manager;
+using platform::StringManager;
+using ProgramString = platform::CString;
+using LibraryString = ::CString;
 
 namespace {
 
-// A manager standing in for another module's, counting what it hands out.
-int counted_allocations = 0;
-int counted_releases = 0;
-
-CStringData* counted_allocate(int capacity) {
-  ++counted_allocations;
-  return platform::cstring_detail::allocate(capacity);
-}
-void counted_release(CStringData* data) {
-  ++counted_releases;
-  platform::cstring_detail::release(data);
-}
-const CStringManager other_module{counted_allocate, counted_release};
-
-class CountedManager : public ::testing::Test {
- protected:
-  CountedManager() { counted_allocations = counted_releases = 0; }
-  static CString counted(const std::string& text) {
-    return CString(text.data(), static_cast<int>(text.size()), other_module);
-  }
-};
-
-std::string text_of(const CString& string) {
-  return std::string(string.c_str(), static_cast<std::size_t>(string.length()));
+const ProgramHeader& nil_header() {
+  static const ProgramString empty;
+  return empty.header();
 }
 
-// Changes its own copy only.
-void change_by_value(CString copy) {
-  copy += " changed";
+// What a Microsoft-built callee does with a by-value argument: owns it, then releases it.
+LibraryString received(const ProgramString& string) {
+  return LibraryString::Adopt(string.argument().characters);
+}
+
+// The library's view of a string whose address it was given.
+LibraryString& through_address(ProgramString& string) {
+  return *reinterpret_cast<LibraryString*>(&string);
 }
 
 }  // namespace
 
-TEST(CStringTest, HoldsTheTextNulTerminated) {
+TEST(CString, HoldsTheTextAndEveryEmptyStringIsTheNilString) {
   const std::string long_text(300, 'k');
-  for (const std::string& text :
-       {std::string(), std::string("BIN"), std::string("C:\\a b.wdb"), long_text}) {
+  for (const std::string& text : {std::string("BIN"), std::string("C:\\a b.wdb"), long_text}) {
     SCOPED_TRACE(text.size());
-    const CString string(text.c_str());
+    const ProgramString string(text.c_str());
     EXPECT_EQ(string.length(), static_cast<int>(text.size()));
-    EXPECT_EQ(string.empty(), text.empty());
-    EXPECT_EQ(text_of(string), text);
-    EXPECT_EQ(string.c_str()[text.size()], '\0');
-    EXPECT_EQ(string.references(), 1);
+    EXPECT_EQ(std::string(string.c_str()), text);
+    EXPECT_EQ(string.header().references, 1);
+    EXPECT_EQ(string.header().manager, &program_string_manager());
   }
-  EXPECT_EQ(CString(nullptr).length(), 0);
-  EXPECT_STREQ(CString().c_str(), "");
+  for (const char* empty : {static_cast<const char*>(nullptr), ""}) {
+    const ProgramString string(empty);
+    EXPECT_EQ(&string.header(), &nil_header());
+    EXPECT_STREQ(string.c_str(), "");
+  }
+  EXPECT_GE(nil_header().references, 2) << "the nil string is never freed";
 }
 
-TEST(CStringTest, CopiesShareOneBufferUntilOneOfThemIsWritten) {
+TEST(CString, CopiesAndArgumentsShareOneBufferAndCountIt) {
+  ProgramString original("V10G");
+  {
+    const ProgramString copy(original);
+    EXPECT_EQ(copy.c_str(), original.c_str());
+    EXPECT_EQ(original.header().references, 2);
+    ProgramString assigned("other");
+    assigned = copy;
+    EXPECT_EQ(original.header().references, 3);
+    {
+      const LibraryString argument = received(original);
+      EXPECT_EQ(argument.GetString(), original.c_str()) << "the slot holds the characters";
+      EXPECT_EQ(original.header().references, 4) << "one reference for the callee";
+    }
+    EXPECT_EQ(original.header().references, 3) << "released by the callee, not the caller";
+  }
+  EXPECT_EQ(original.header().references, 1);
+}
+
+TEST(CString, WhatALibraryWritesGoesThroughTheProgramsManager) {
   struct Write {
     const char* name;
-    std::function<void(CString&)> write;
+    std::function<void(LibraryString&)> write;
     const char* written;
   };
+  const std::string long_text(2000, 'x');
   const std::vector<Write> writes = {
-      {"assign text", [](CString& s) { s = "other"; }, "other"},
-      {"assign shorter", [](CString& s) { s = "v"; }, "v"},
-      {"append", [](CString& s) { s += "_04"; }, "V10G_04"},
-      {"set one character", [](CString& s) { s.set_at(0, 'X'); }, "X10G"},
-      {"assign counted", [](CString& s) { s.assign("V1", 2); }, "V1"},
+      {"assign", [](LibraryString& s) { s = "Extraction of fw.kdz"; }, "Extraction of fw.kdz"},
+      {"assign then grow",
+       [&](LibraryString& s) {
+         s = "Wrote";
+         s += long_text.c_str();
+       },
+       nullptr},
+      {"append to a copy of the caller's", [](LibraryString& s) { s += " did not finish"; },
+       " did not finish"},
+      {"assign empty", [](LibraryString& s) { s = ""; }, ""},
   };
   for (const Write& write : writes) {
     SCOPED_TRACE(write.name);
-    CString original("V10G");
-    CString copy(original);
-    EXPECT_EQ(copy.c_str(), original.c_str()) << "a copy shares the characters";
-    EXPECT_EQ(original.references(), 2);
-
-    write.write(copy);
-    EXPECT_NE(copy.c_str(), original.c_str()) << "a write gives the writer its own buffer";
-    EXPECT_STREQ(copy.c_str(), write.written);
-    EXPECT_STREQ(original.c_str(), "V10G");
-    EXPECT_EQ(original.references(), 1);
-    EXPECT_EQ(copy.references(), 1);
-
-    // A buffer nobody shares is written in place when it is large enough.
-    const char* before = copy.c_str();
-    copy.set_at(0, 'Z');
-    EXPECT_EQ(copy.c_str(), before);
+    const std::string expected = write.written ? write.written : "Wrote" + long_text;
+    const long nil_references = nil_header().references;
+    // Through the string's address (the KDZ entry's result text).
+    ProgramString result;
+    write.write(through_address(result));
+    EXPECT_EQ(std::string(result.c_str()), expected);
+    EXPECT_EQ(result.header().manager, &program_string_manager());
+    // Into a by-value copy (the WDB routines' result text): the caller's stays empty.
+    ProgramString caller;
+    {
+      LibraryString copy = received(caller);
+      write.write(copy);
+      EXPECT_EQ(std::string(copy.GetString()), expected);
+      EXPECT_EQ(reinterpret_cast<const void*>(copy.GetManager()), &program_string_manager());
+    }
+    EXPECT_STREQ(caller.c_str(), "");
+    EXPECT_EQ(&caller.header(), &nil_header());
+    if (expected.empty()) {
+      EXPECT_EQ(nil_header().references, nil_references + 2);
+    }
   }
 }
 
-TEST(CStringTest, AssignmentSharesAndDropsTheOldBuffer) {
-  CString first("first");
-  CString second("second");
-  CString third(second);
-  first = second;
-  EXPECT_EQ(first.c_str(), second.c_str());
-  EXPECT_EQ(second.references(), 3);
-  first = first;
-  EXPECT_EQ(second.references(), 3);
-  third = "own";
-  EXPECT_EQ(second.references(), 2);
-  EXPECT_STREQ(first.c_str(), "second");
-}
-
-TEST(CStringTest, WritesMayReadFromTheStringItself) {
-  CString string("abcdef");
-  string = string.c_str() + 2;
-  EXPECT_STREQ(string.c_str(), "cdef");
-  string += string.c_str();
-  EXPECT_STREQ(string.c_str(), "cdefcdef");
-  CString shared(string);
-  shared.assign(shared.c_str() + 4, 3);
-  EXPECT_STREQ(shared.c_str(), "cde");
-  EXPECT_STREQ(string.c_str(), "cdefcdef");
-}
-
-TEST(CStringTest, AByValueArgumentIsTheCalleesOwnCopy) {
-  const CString result;
-  change_by_value(result);
-  EXPECT_STREQ(result.c_str(), "");
-  EXPECT_EQ(result.references(), 1) << "the argument's reference is given back";
-}
-
-TEST(CStringTest, BadIndexesAreRefused) {
-  CString string("ab");
-  EXPECT_THROW(string.set_at(2, 'x'), std::out_of_range);
-  EXPECT_THROW(string.set_at(-1, 'x'), std::out_of_range);
-  EXPECT_STREQ(string.c_str(), "ab");
-}
-
-TEST_F(CountedManager, EveryBufferGoesBackToTheManagerThatMadeIt) {
+TEST(CString, ALockedBufferIsDuplicatedNotShared) {
+  ProgramString locked("locked");
+  auto& header = const_cast<ProgramHeader&>(locked.header());
+  header.references = -1;  // as a library's LockBuffer leaves it
   {
-    CString library_string = counted("made elsewhere");
-    CString copy(library_string);
-    copy += " and written";  // reallocated through the buffer's own manager
-    EXPECT_EQ(&copy.manager(), &other_module);
-    EXPECT_EQ(counted_allocations, 2);
-    EXPECT_EQ(counted_releases, 0);
+    const ProgramString copy(locked);
+    const LibraryString argument = received(locked);
+    EXPECT_NE(copy.c_str(), locked.c_str());
+    EXPECT_NE(argument.GetString(), locked.c_str());
+    EXPECT_STREQ(copy.c_str(), "locked");
+    EXPECT_STREQ(argument.GetString(), "locked");
+    EXPECT_EQ(header.references, -1);
   }
-  EXPECT_EQ(counted_releases, 2);
+  header.references = 1;
 }
 
-TEST_F(CountedManager, AssigningAnotherModulesStringCopiesTheCharacters) {
-  CString own("own");
-  {
-    const CString foreign = counted("foreign");
-    own = foreign;
-    EXPECT_NE(own.c_str(), foreign.c_str());
-    EXPECT_EQ(&own.manager(), &CString().manager());
-    EXPECT_EQ(foreign.references(), 1);
-  }
-  EXPECT_EQ(counted_releases, counted_allocations);
-  EXPECT_STREQ(own.c_str(), "foreign");
+TEST(CString, TheManagerRefusesWhatItCannotAllocate) {
+  StringManager& manager = program_string_manager();
+  const platform::StringManagerTable& table = *manager.table;
+  EXPECT_EQ(table.clone(&manager), &manager);
+  EXPECT_EQ(table.allocate(&manager, -1, 1), nullptr);
+  EXPECT_EQ(table.allocate(&manager, 10, 0), nullptr);
+  EXPECT_EQ(table.allocate(&manager, INT_MAX, INT_MAX), nullptr);
+  ProgramHeader* nil = table.nil_string(&manager);
+  EXPECT_EQ(nil, &nil_header());
+  EXPECT_EQ(table.reallocate(&manager, nil, 10, 1), nullptr) << "the nil string is forked";
+  table.free(&manager, nil);  // never frees the nil string
+  --nil->references;
+  EXPECT_STREQ(ProgramString().c_str(), "");
 
-  // The other way round, the written string keeps its manager as well.
-  CString foreign = counted("x");
-  foreign = own;
-  EXPECT_EQ(&foreign.manager(), &other_module);
-  EXPECT_STREQ(foreign.c_str(), "foreign");
+  ProgramHeader* data = table.allocate(&manager, 3, 1);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->manager, &manager);
+  EXPECT_EQ(data->capacity, 3);
+  EXPECT_EQ(data->length, 0);
+  EXPECT_EQ(data->references, 1);
+  data = table.reallocate(&manager, data, 4000, 1);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->capacity, 4000);
+  table.free(&manager, data);
 }

@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/calling_convention.hpp"
 #include "platform/cstring.hpp"
+#include "platform/stack_balanced_call.hpp"
 #include "shell/library_binding.hpp"
 #include "tests/support/files.hpp"
 #include "tests/support/kdz.hpp"
 
+using platform::call_restoring_stack;
 using platform::CString;
+using platform::CStringArgument;
 using testing_support::Bytes;
 using testing_support::kdz_file;
 using testing_support::kdz_layouts;
@@ -53,9 +57,12 @@ class UpgradeStandins : public ::testing::Test {
   static std::string extract(const fs::path& kdz) {
     Library library = bind_library(bin + "/LGMUpgradeDL.dll");
     auto* start = static_cast<char*>(require_entry_point(library, "dll_StartUpgrade"));
-    const auto entry = reinterpret_cast<void (*)(CString*, CString)>(start + 29408);
+    const auto entry =
+        reinterpret_cast<void(KORVANTA_CDECL*)(CString*, CStringArgument)>(start + 29408);
     CString result;
-    entry(&result, kdz.string().c_str());
+    const CString path = kdz.string().c_str();
+    call_restoring_stack(entry, &result, path.argument());
+    EXPECT_EQ(path.header().references, 1) << "the entry released its argument";
     return result.c_str();
   }
 
@@ -187,12 +194,22 @@ TEST_F(UpgradeStandins, TheUnpackRoutinesLieBelowStartUpgradeAndGetCopies) {
   {
     Library library = bind_library(bin + "/Inf_WebDnld.dll");
     auto* start = static_cast<char*>(require_entry_point(library, "_StartUpgrade"));
-    using Unpack = void (*)(CString, CString, CString, CString, CString);
-    reinterpret_cast<Unpack>(start - 19744)("lib path", wdb.c_str(), "V10G", "BIN", result);
-    reinterpret_cast<Unpack>(start - 18886)("lib path", "", "", "BIN", result);
+    using Unpack = void(KORVANTA_CDECL*)(CStringArgument, CStringArgument, CStringArgument,
+                                         CStringArgument, CStringArgument);
+    const CString library_path = "lib path", wdb_path = wdb.c_str(), version = "V10G", kind = "BIN",
+                  empty;
+    const long result_references = result.header().references;
+    call_restoring_stack(reinterpret_cast<Unpack>(start - 19744), library_path.argument(),
+                         wdb_path.argument(), version.argument(), kind.argument(),
+                         result.argument());
+    call_restoring_stack(reinterpret_cast<Unpack>(start - 18886), library_path.argument(),
+                         empty.argument(), empty.argument(), kind.argument(), result.argument());
+    for (const CString* argument : {&library_path, &wdb_path, &version, &kind}) {
+      EXPECT_EQ(argument->header().references, 1) << "the routines released their arguments";
+    }
+    EXPECT_EQ(result.header().references, result_references);
   }
   EXPECT_STREQ(result.c_str(), "") << "the routines wrote into their own copies";
-  EXPECT_EQ(result.references(), 1);
   const std::string args = "(\"lib path\", \"" + wdb + "\", \"V10G\", \"BIN\", \"\")";
   EXPECT_EQ(log(),
             "load Inf_WebDnld.dll\n"

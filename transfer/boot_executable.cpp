@@ -33,13 +33,13 @@ void boot_executable() {
   ReplyBuffer reply{};
   StatusBuffer status{};
   try {
-    if (open_comm_port(phone_channel, port.c_str(), port.c_str(), reply.data(), status.data()) ==
-        0) {
+    if (call_entry(open_comm_port, phone_channel, port.c_str(), port.c_str(), reply.data(),
+                   status.data()) == 0) {
       print_line("Port open... PLUG THE PHONE");
       print_line("Send of the sec-pack...");
       // Printed in the console's current number format: hexadecimal once M has run.
-      const std::int32_t result =
-          boot_bin_target(phone_channel, executable.c_str(), reply.data(), status.data());
+      const std::int32_t result = call_entry(boot_bin_target, phone_channel, executable.c_str(),
+                                             reply.data(), status.data());
       print_line(result);
       print_line(buffer_text(reply));
       print_line(buffer_text(status));

@@ -3,19 +3,19 @@
 #include "shell/console.hpp"
 
 void print_dll_version(GetDllVersion* get_dll_version) {
-  const char* version = get_dll_version();
+  const char* version = call_entry(get_dll_version);
   print_line("Version of DLL: ", version ? version : "");
 }
 
 void restart_and_close_port(ForceTargetReset* reset, CloseCommPort* close, StatusBuffer& status) {
   print_line("Restarting the phone..");
-  reset(phone_channel, 0, 0, 0, 2, status.data());
+  call_entry(reset, phone_channel, 0u, 0u, 0u, 2u, status.data());
   print_line("Restarted..");
   close_port(close, status);
 }
 
 void close_port(CloseCommPort* close, StatusBuffer& status) {
-  close(phone_channel, status.data());
+  call_entry(close, phone_channel, status.data());
   print_line("Port closed");
 }
 

@@ -8,32 +8,48 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/calling_convention.hpp"
+#include "platform/fault_guard.hpp"
+
 inline constexpr const char* download_library_name = "IFWD_DownloadDll.dll";
 
 // Every call but the version query names the channel first; the program uses one only.
 inline constexpr std::uint8_t phone_channel = 1;
 
 // Each entry point returns 0 on success; the status buffer receives the library's text.
+// The library is Microsoft-built 32-bit code: every export is __cdecl.
 extern "C" {
-using GetDllVersion = const char*();
-using SetDllParameter = int(std::uint8_t channel, std::uint32_t parameter, std::uint32_t value,
-                            char* status);
-using OpenCommPort = int(std::uint8_t channel, const char* port, const char* control_port,
-                         char* reply, char* status);
-using BootBinTarget = int(std::uint8_t channel, const char* file, char* reply, char* status);
-using BootTarget = int(std::uint8_t channel, const char* file, char* reply, char* status);
-using DownloadBinImage = int(std::uint8_t channel, std::uint32_t address,
-                             std::uint32_t first_offset, std::uint32_t last_offset,
-                             const char* file, std::uint32_t options, char* status);
+using GetDllVersion = const char* KORVANTA_CDECL();
+using SetDllParameter = int KORVANTA_CDECL(std::uint8_t channel, std::uint32_t parameter,
+                                           std::uint32_t value, char* status);
+using OpenCommPort = int KORVANTA_CDECL(std::uint8_t channel, const char* port,
+                                        const char* control_port, char* reply, char* status);
+using BootBinTarget = int KORVANTA_CDECL(std::uint8_t channel, const char* file, char* reply,
+                                         char* status);
+using BootTarget = int KORVANTA_CDECL(std::uint8_t channel, const char* file, char* reply,
+                                      char* status);
+using DownloadBinImage = int KORVANTA_CDECL(std::uint8_t channel, std::uint32_t address,
+                                            std::uint32_t first_offset, std::uint32_t last_offset,
+                                            const char* file, std::uint32_t options, char* status);
 // `length` counts bytes of the raw read-back file (16,384 per page of 2,048 bytes);
 // 0xFFFFFFFF asks for everything up to the library's own bound.
-using UploadBinImage = int(std::uint8_t channel, std::uint32_t address, std::uint32_t length,
-                           const char* file, std::uint32_t options, char* status);
-using ForceTargetReset = int(std::uint8_t channel, std::uint32_t mode, std::uint32_t delay,
-                             std::uint32_t reserved, std::uint32_t reset_kind, char* status);
-using CloseCommPort = int(std::uint8_t channel, char* status);
-using GetSwVersionData = int(std::uint8_t channel, const char* file, char* reply,
-                             std::uint32_t offset, std::uint32_t length, char* status);
+using UploadBinImage = int KORVANTA_CDECL(std::uint8_t channel, std::uint32_t address,
+                                          std::uint32_t length, const char* file,
+                                          std::uint32_t options, char* status);
+using ForceTargetReset = int KORVANTA_CDECL(std::uint8_t channel, std::uint32_t mode,
+                                            std::uint32_t delay, std::uint32_t reserved,
+                                            std::uint32_t reset_kind, char* status);
+using CloseCommPort = int KORVANTA_CDECL(std::uint8_t channel, char* status);
+using GetSwVersionData = int KORVANTA_CDECL(std::uint8_t channel, const char* file, char* reply,
+                                            std::uint32_t offset, std::uint32_t length,
+                                            char* status);
+}
+
+// Calls one entry point. A C++ exception that the library raises, also one of Microsoft's
+// runtime, reaches the caller as platform::LibraryException (see platform/fault_guard.hpp).
+template <typename Entry, typename... Arguments>
+auto call_entry(Entry* entry, Arguments... arguments) {
+  return platform::call_library([&] { return entry(arguments...); });
 }
 
 // A buffer handed to the library by address, starting as empty text.

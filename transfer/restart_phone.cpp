@@ -34,10 +34,10 @@ void restart_phone() {
   PhoneBuffer<version_reply_size> reply{};
   StatusBuffer status{};
   try {
-    if (open_comm_port(phone_channel, port.c_str(), port.c_str(), reply.data(), status.data()) ==
-        0) {
-      get_sw_version_data(phone_channel, sec_pack.c_str(), reply.data(), 0, version_reply_size,
-                          status.data());
+    if (call_entry(open_comm_port, phone_channel, port.c_str(), port.c_str(), reply.data(),
+                   status.data()) == 0) {
+      call_entry(get_sw_version_data, phone_channel, sec_pack.c_str(), reply.data(), 0,
+                 version_reply_size, status.data());
       print_line(buffer_text(reply));
       print_line(buffer_text(status));
     } else {

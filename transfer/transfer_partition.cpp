@@ -67,21 +67,22 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   ReplyBuffer reply{};
   // From the port opening on, every way out resets the phone and closes the port first.
   try {
-    if (open_comm_port(phone_channel, port.c_str(), port.c_str(), reply.data(), status.data()) !=
-        0) {
+    if (call_entry(open_comm_port, phone_channel, port.c_str(), port.c_str(), reply.data(),
+                   status.data()) != 0) {
       fail("Error during the port opening: " + buffer_text(status));
     }
     print_line("Port open... PLUG THE PHONE");
     print_line("Send of the sec-pack...");
-    if (boot_bin_target(phone_channel, sec_pack.c_str(), reply.data(), status.data()) != 0) {
+    if (call_entry(boot_bin_target, phone_channel, sec_pack.c_str(), reply.data(), status.data()) !=
+        0) {
       fail("Error during the sec-pack sending: " + buffer_text(status));
     }
     print_line("sec-pack sended...");
 
     if (send) {
       print_line("Sending memory data in progress...");
-      if (download_bin_image(phone_channel, address, 0, size - 1, data_file.c_str(), 0,
-                             status.data()) != 0) {
+      if (call_entry(download_bin_image, phone_channel, address, 0, size - 1, data_file.c_str(), 0,
+                     status.data()) != 0) {
         fail("Error during the data sending: " + buffer_text(status));
       }
     } else {
@@ -90,11 +91,11 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
       std::uint32_t page_limit = whole_read_back;
       if (force) {
         // A forced read-back is judged by what reached the raw file, not by the result.
-        upload_bin_image(phone_channel, address, whole_read_back, raw_file.c_str(), 0,
-                         status.data());
+        call_entry(upload_bin_image, phone_channel, address, whole_read_back, raw_file.c_str(), 0,
+                   status.data());
       } else {
-        if (upload_bin_image(phone_channel, address, upload_length(size), raw_file.c_str(), 0,
-                             status.data()) != 0) {
+        if (call_entry(upload_bin_image, phone_channel, address, upload_length(size),
+                       raw_file.c_str(), 0, status.data()) != 0) {
           fail("Error during the data receiving: " + buffer_text(status));
         }
         page_limit = size;

@@ -6,6 +6,8 @@
 //   KORVANTA_VIRTUAL_PHONE  folder of the flash chunk files
 //   KORVANTA_PHONE_LOG      file that receives one line per call, plus "load" and "unload"
 //   KORVANTA_PHONE_FAIL     export name of one entry point that fails on every call
+//   KORVANTA_PHONE_THROW    export name of one entry point that raises a C++ exception on
+//                           every call, as Microsoft's runtime raises one on Windows
 //   KORVANTA_PHONE_UNTERMINATED  when set, status texts fill the whole 512-byte buffer
 //                                with no terminator
 //   KORVANTA_PHONE_UPLOAD_LIMIT  a byte count: uploads stop writing the raw file there
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "platform/export.hpp"
+#include "standins/common/library_exception.hpp"
 #include "standins/ifwd/virtual_flash.hpp"
 #include "transfer/download_library.hpp"
 #include "transfer/partition_table.hpp"
@@ -100,6 +103,20 @@ bool told_to_fail(const char* entry_point) {
   return chosen && std::strcmp(chosen, entry_point) == 0;
 }
 
+void note_destroyed() {
+  note("exception object destroyed");
+}
+
+// Raises when the entry point is told to.
+void raise_if_told(const char* entry_point) {
+  const char* chosen = control("KORVANTA_PHONE_THROW");
+  if (chosen && std::strcmp(chosen, entry_point) == 0) {
+    standin::raise_library_exception(
+        (std::string(entry_point) + " raised an exception (KORVANTA_PHONE_THROW)").c_str(),
+        note_destroyed);
+  }
+}
+
 std::string hex(std::uint64_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
@@ -136,6 +153,7 @@ bool regular_file(const char* path) {
 int boot(const char* entry_point, std::uint8_t channel, const char* file, char* reply,
          char* status) {
   note("%s(%u, \"%s\")", entry_point, channel, text_or_empty(file));
+  raise_if_told(entry_point);
   if (std::string problem = refusal(entry_point, channel, false); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -171,6 +189,7 @@ extern "C" {
 #ifndef OMIT__IFWD_DL_get_dll_version
 STANDIN_EXPORT const char* _IFWD_DL_get_dll_version() {
   note("_IFWD_DL_get_dll_version()");
+  raise_if_told("_IFWD_DL_get_dll_version");
   if (told_to_fail("_IFWD_DL_get_dll_version")) return nullptr;
   return "4.21 (Korvanta virtual KS360)";
 }
@@ -181,6 +200,7 @@ static_assert(std::is_same_v<decltype(_IFWD_DL_get_dll_version), GetDllVersion>)
 STANDIN_EXPORT int _IFWD_DL_set_dll_parameter(std::uint8_t channel, std::uint32_t parameter,
                                               std::uint32_t value, char* status) {
   note("_IFWD_DL_set_dll_parameter(%u, 0x%X, 0x%X)", channel, parameter, value);
+  raise_if_told("_IFWD_DL_set_dll_parameter");
   if (told_to_fail("_IFWD_DL_set_dll_parameter")) {
     return refuse(status, "_IFWD_DL_set_dll_parameter failed (KORVANTA_PHONE_FAIL)");
   }
@@ -195,6 +215,7 @@ STANDIN_EXPORT int _IFWD_DL_open_comm_port(std::uint8_t channel, const char* por
                                            const char* control_port, char* reply, char* status) {
   note("_IFWD_DL_open_comm_port(%u, \"%s\", \"%s\")", channel, text_or_empty(port),
        text_or_empty(control_port));
+  raise_if_told("_IFWD_DL_open_comm_port");
   if (told_to_fail("_IFWD_DL_open_comm_port")) {
     return refuse(status, "_IFWD_DL_open_comm_port failed (KORVANTA_PHONE_FAIL)");
   }
@@ -237,6 +258,7 @@ STANDIN_EXPORT int _IFWD_DL_download_bin_image(std::uint8_t channel, std::uint32
                                                std::uint32_t options, char* status) {
   note("_IFWD_DL_download_bin_image(%u, 0x%08X, 0x%X, 0x%08X, \"%s\", 0x%X)", channel, address,
        first_offset, last_offset, text_or_empty(file), options);
+  raise_if_told("_IFWD_DL_download_bin_image");
   if (std::string problem = refusal("_IFWD_DL_download_bin_image", channel, true);
       !problem.empty()) {
     return refuse(status, problem);
@@ -287,6 +309,7 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
                                              std::uint32_t options, char* status) {
   note("_IFWD_DL_upload_bin_image(%u, 0x%08X, 0x%08X, \"%s\", 0x%X)", channel, address, length,
        text_or_empty(file), options);
+  raise_if_told("_IFWD_DL_upload_bin_image");
   if (std::string problem = refusal("_IFWD_DL_upload_bin_image", channel, true); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -344,6 +367,7 @@ STANDIN_EXPORT int _IFWD_DL_force_target_reset(std::uint8_t channel, std::uint32
                                                std::uint32_t reset_kind, char* status) {
   note("_IFWD_DL_force_target_reset(%u, %u, %u, %u, %u)", channel, mode, delay, reserved,
        reset_kind);
+  raise_if_told("_IFWD_DL_force_target_reset");
   if (std::string problem = refusal("_IFWD_DL_force_target_reset", channel, false);
       !problem.empty()) {
     return refuse(status, problem);
@@ -358,6 +382,7 @@ static_assert(std::is_same_v<decltype(_IFWD_DL_force_target_reset), ForceTargetR
 #ifndef OMIT__IFWD_DL_close_comm_port
 STANDIN_EXPORT int _IFWD_DL_close_comm_port(std::uint8_t channel, char* status) {
   note("_IFWD_DL_close_comm_port(%u)", channel);
+  raise_if_told("_IFWD_DL_close_comm_port");
   if (std::string problem = refusal("_IFWD_DL_close_comm_port", channel, false); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -375,6 +400,7 @@ STANDIN_EXPORT int _IFWD_DL_get_sw_version_data(std::uint8_t channel, const char
                                                 char* status) {
   note("_IFWD_DL_get_sw_version_data(%u, \"%s\", %u, %u)", channel, text_or_empty(file), offset,
        length);
+  raise_if_told("_IFWD_DL_get_sw_version_data");
   if (std::string problem = refusal("_IFWD_DL_get_sw_version_data", channel, false);
       !problem.empty()) {
     return refuse(status, problem);

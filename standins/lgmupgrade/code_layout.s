@@ -5,20 +5,20 @@
 # EXPORT_START_UPGRADE and EXPORT_SET_PARAM (0 or 1, set by the build) choose the
 # exports, so that the test variants lacking an entry point share this layout.
 
-        .include "export_entry.inc"
+        .include "layout.inc"
 
         .text
         .p2align 4
-dll_StartUpgrade:
-        jmp     lgm_start_upgrade
+        routine dll_StartUpgrade
+        jump_to lgm_start_upgrade
 
         .org    0x72E0
-kdz_extraction_entry:
-        jmp     lgm_extract_kdz
+        routine kdz_extraction_entry
+        jump_to lgm_extract_kdz
 
         .p2align 4
-SetParam:
-        jmp     lgm_set_param
+        routine SetParam
+        jump_to lgm_set_param
 
         .if EXPORT_START_UPGRADE
         export_entry dll_StartUpgrade

@@ -1,172 +1,229 @@
 #include "standins/lgmupgrade/kdz_extraction.hpp"
 
-#include <array>
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <vector>
+#include <stdint.h>
+
+#include "standins/common/system.hpp"
 
 namespace standin {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr std::size_t name_size = 256;
-constexpr std::size_t first_record = 8;
-constexpr std::size_t copy_block = 1 << 20;
+constexpr size_t name_size = 256;
+constexpr size_t first_record = 8;
+constexpr size_t largest_header = 1320;
+constexpr size_t largest_record_count = (largest_header - first_record) / (name_size + 8);
+constexpr size_t copy_block = 1 << 20;
 
 struct KdzLayout {
-  std::uint32_t header_size;
-  std::uint32_t magic;
+  uint32_t header_size;
+  uint32_t magic;
   int number_width;  // bytes of each size and offset field
 };
 
-constexpr std::array<KdzLayout, 2> layouts{{{1304, 0x50447932, 4}, {1320, 0x80253134, 8}}};
+constexpr KdzLayout layouts[] = {{1304, 0x50447932, 4}, {1320, 0x80253134, 8}};
 
 struct PackedFile {
-  std::string name;
-  std::uint64_t size;
-  std::uint64_t offset;
+  CString name;
+  uint64_t size;
+  uint64_t offset;
 };
 
-std::uint64_t read_le(const std::vector<unsigned char>& bytes, std::size_t at, int width) {
-  std::uint64_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes.at(at + i);
+uint64_t read_le(const unsigned char* bytes, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes[i];
   return value;
 }
 
-std::string hex_bytes(const std::vector<unsigned char>& bytes) {
-  std::string text;
-  for (const unsigned char byte : bytes) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%02X", byte);
-    text += (text.empty() ? "" : " ") + std::string(digits);
+CString hex_digits(uint64_t value, int digits) {
+  CString text;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+    text += "0123456789ABCDEF"[(value >> shift) & 0xF];
   }
   return text;
 }
 
-std::string hex_number(std::uint64_t value) {
-  char digits[24];
-  std::snprintf(digits, sizeof digits, "0x%llX", static_cast<unsigned long long>(value));
-  return digits;
+CString hex_bytes(const unsigned char* bytes, size_t count) {
+  CString text;
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += ' ';
+    text += hex_digits(bytes[i], 2);
+  }
+  return text;
+}
+
+CString hex_number(uint64_t value) {
+  int digits = 1;
+  while (digits < 16 && (value >> (digits * 4)) != 0) ++digits;
+  return CString("0x") + hex_digits(value, digits);
 }
 
 // A name that stays inside the output folder: no separators, no drive, no "." or "..",
 // no control characters.
-bool is_plain_file_name(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (const char c : name) {
+bool is_plain_file_name(const CString& name) {
+  if (name.IsEmpty() || name == "." || name == "..") return false;
+  for (int i = 0; i < name.GetLength(); ++i) {
+    const char c = name.GetString()[i];
     if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) return false;
   }
   return true;
 }
 
-// Raised inside this file only: the text is what the caller gets back.
-struct Refusal {
-  std::string text;
-};
-
-std::vector<unsigned char> read_at(std::ifstream& in, std::uint64_t offset, std::size_t count) {
-  std::vector<unsigned char> bytes(count);
-  in.seekg(static_cast<std::streamoff>(offset));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-  if (!in) throw Refusal{"Reading the KDZ file failed"};
-  return bytes;
+bool is_separator(char c) {
+  return c == '/' || c == '\\';
 }
 
-std::vector<PackedFile> read_records(std::ifstream& in, std::uint64_t file_size) {
-  if (file_size < first_record) {
-    throw Refusal{"The KDZ file is too short for a header: " + std::to_string(file_size) +
-                  " bytes"};
+// "<folder of the KDZ><name without extension>_extracted", and the separator to join
+// names to it with.
+CString output_folder(const char* kdz_path, char& separator) {
+  const int length = static_cast<int>(text_length(kdz_path));
+  int name_start = length;
+  while (name_start > 0 && !is_separator(kdz_path[name_start - 1])) --name_start;
+  separator = name_start > 0 && kdz_path[name_start - 1] == '\\' ? '\\' : '/';
+  int stem_end = length;
+  for (int i = length - 1; i > name_start; --i) {
+    if (kdz_path[i] == '.') {
+      stem_end = i;
+      break;
+    }
   }
-  const std::vector<unsigned char> start = read_at(in, 0, first_record);
-  const std::uint64_t header_size = read_le(start, 0, 4);
-  const std::uint64_t magic = read_le(start, 4, 4);
+  const bool dots_only =
+      (length - name_start == 1 && kdz_path[name_start] == '.') ||
+      (length - name_start == 2 && kdz_path[name_start] == '.' && kdz_path[name_start + 1] == '.');
+  if (dots_only) stem_end = length;
+  CString folder;
+  for (int i = 0; i < stem_end; ++i) folder += kdz_path[i];
+  return folder + "_extracted";
+}
+
+// Reads `count` bytes at `offset`; false, with `problem` set, when they are not there.
+bool read_at(File& in, uint64_t offset, unsigned char* bytes, size_t count, CString& problem) {
+  if (!in.seek(offset) || in.read(bytes, count) != count) {
+    problem = "Reading the KDZ file failed";
+    return false;
+  }
+  return true;
+}
+
+// The records of the header, checked against the file's size; false with `problem` set.
+bool read_records(File& in, uint64_t file_size, PackedFile* files, size_t& count,
+                  CString& problem) {
+  count = 0;
+  if (file_size < first_record) {
+    problem = CString("The KDZ file is too short for a header: ") + decimal(file_size) + " bytes";
+    return false;
+  }
+  unsigned char header[largest_header];
+  if (!read_at(in, 0, header, first_record, problem)) return false;
+  const uint64_t header_size = read_le(header, 4);
+  const uint64_t magic = read_le(header + 4, 4);
   const KdzLayout* layout = nullptr;
   for (const KdzLayout& known : layouts) {
     if (known.header_size == header_size && known.magic == magic) layout = &known;
   }
   if (!layout) {
-    throw Refusal{"Unknown KDZ header: " + hex_bytes(start) + " (header size " +
-                  std::to_string(header_size) + ", magic " + hex_number(magic) + ")"};
+    problem = CString("Unknown KDZ header: ") + hex_bytes(header, first_record) + " (header size " +
+              decimal(header_size) + ", magic " + hex_number(magic) + ")";
+    return false;
   }
   if (file_size < layout->header_size) {
-    throw Refusal{"The KDZ file is truncated: its header needs " +
-                  std::to_string(layout->header_size) + " bytes, the file has " +
-                  std::to_string(file_size)};
+    problem = CString("The KDZ file is truncated: its header needs ") +
+              decimal(layout->header_size) + " bytes, the file has " + decimal(file_size);
+    return false;
   }
-  const std::vector<unsigned char> header = read_at(in, 0, layout->header_size);
-  const std::size_t record_size = name_size + 2 * static_cast<std::size_t>(layout->number_width);
+  if (!read_at(in, 0, header, layout->header_size, problem)) return false;
+  const size_t width = static_cast<size_t>(layout->number_width);
+  const size_t record_size = name_size + 2 * width;
 
-  std::vector<PackedFile> files;
-  std::set<std::string> names;
-  for (std::size_t at = first_record; at + record_size <= header.size(); at += record_size) {
-    const auto name_start = header.begin() + static_cast<std::ptrdiff_t>(at);
-    std::string name(name_start, name_start + name_size);
-    name.resize(name.find('\0') == std::string::npos ? name_size : name.find('\0'));
-    if (name.empty()) break;
-    const std::uint64_t size = read_le(header, at + name_size, layout->number_width);
-    const std::uint64_t offset =
-        read_le(header, at + name_size + layout->number_width, layout->number_width);
-    const std::string which = "Record " + std::to_string(files.size() + 1) + " (\"" + name + "\")";
-    if (!is_plain_file_name(name)) throw Refusal{which + " is not a plain file name"};
-    if (!names.insert(name).second) throw Refusal{which + " repeats an earlier name"};
-    if (offset > file_size || size > file_size - offset) {
-      throw Refusal{which + " lies outside the file: offset " + std::to_string(offset) + ", size " +
-                    std::to_string(size) + ", file size " + std::to_string(file_size)};
+  for (size_t at = first_record; at + record_size <= layout->header_size; at += record_size) {
+    CString name;
+    for (size_t i = 0; i < name_size && header[at + i] != 0; ++i) {
+      name += static_cast<char>(header[at + i]);
     }
-    files.push_back({name, size, offset});
+    if (name.IsEmpty()) break;
+    const uint64_t size = read_le(header + at + name_size, layout->number_width);
+    const uint64_t offset = read_le(header + at + name_size + width, layout->number_width);
+    const CString which = CString("Record ") + decimal(count + 1) + " (" + quoted(name) + ")";
+    if (!is_plain_file_name(name)) {
+      problem = which + " is not a plain file name";
+      return false;
+    }
+    for (size_t earlier = 0; earlier < count; ++earlier) {
+      if (files[earlier].name == name.GetString()) {
+        problem = which + " repeats an earlier name";
+        return false;
+      }
+    }
+    if (offset > file_size || size > file_size - offset) {
+      problem = which + " lies outside the file: offset " + decimal(offset) + ", size " +
+                decimal(size) + ", file size " + decimal(file_size);
+      return false;
+    }
+    files[count++] = {name, size, offset};
   }
-  if (files.empty()) throw Refusal{"The KDZ file holds no files"};
-  return files;
+  if (count == 0) {
+    problem = "The KDZ file holds no files";
+    return false;
+  }
+  return true;
 }
 
-void copy_out(std::ifstream& in, const PackedFile& file, const fs::path& target) {
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  if (!out) throw Refusal{"Cannot create " + target.string()};
-  in.seekg(static_cast<std::streamoff>(file.offset));
-  std::vector<char> block(copy_block);
-  for (std::uint64_t left = file.size; left > 0;) {
-    const std::size_t count = left < copy_block ? static_cast<std::size_t>(left) : copy_block;
-    in.read(block.data(), static_cast<std::streamsize>(count));
-    if (!in) throw Refusal{"Reading the KDZ file failed"};
-    out.write(block.data(), static_cast<std::streamsize>(count));
-    if (!out) throw Refusal{"Writing " + target.string() + " failed"};
+bool copy_out(File& in, const PackedFile& file, const CString& target, unsigned char* block,
+              CString& problem) {
+  File out = File::create(target.GetString());
+  if (!out.is_open()) {
+    problem = CString("Cannot create ") + target;
+    return false;
+  }
+  if (!in.seek(file.offset)) {
+    problem = "Reading the KDZ file failed";
+    return false;
+  }
+  for (uint64_t left = file.size; left > 0;) {
+    const size_t count = left < copy_block ? static_cast<size_t>(left) : copy_block;
+    if (in.read(block, count) != count) {
+      problem = "Reading the KDZ file failed";
+      return false;
+    }
+    if (!out.write(block, count)) {
+      problem = CString("Writing ") + target + " failed";
+      return false;
+    }
     left -= count;
   }
-  out.close();
-  if (!out) throw Refusal{"Writing " + target.string() + " failed"};
+  if (!out.close()) {
+    problem = CString("Writing ") + target + " failed";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-std::string extract_kdz(const std::string& kdz_path) {
-  try {
-    const fs::path kdz(kdz_path);
-    std::error_code error;
-    const std::uint64_t file_size = fs::file_size(kdz, error);
-    std::ifstream in(kdz, std::ios::binary);
-    if (error || !in) return "Cannot open the KDZ file " + kdz_path;
-    const std::vector<PackedFile> files = read_records(in, file_size);
-
-    const fs::path folder = kdz.parent_path() / (kdz.stem().string() + "_extracted");
-    fs::create_directories(folder, error);
-    if (error) return "Cannot create the folder " + folder.string();
-    std::string written;
-    for (const PackedFile& file : files) {
-      copy_out(in, file, folder / file.name);
-      written += (written.empty() ? ": " : ", ") + file.name + " (" + std::to_string(file.size) +
-                 " bytes)";
-    }
-    return "Wrote " + std::to_string(files.size()) + (files.size() == 1 ? " file" : " files") +
-           " into " + folder.string() + written;
-  } catch (const Refusal& refusal) {
-    return refusal.text;
-  } catch (const std::exception& failure) {
-    return std::string("Extraction failed: ") + failure.what();
+CString extract_kdz(const char* kdz_path) {
+  uint64_t file_size = 0;
+  File in = File::open_for_reading(kdz_path);
+  if (!regular_file_size(kdz_path, file_size) || !in.is_open()) {
+    return CString("Cannot open the KDZ file ") + kdz_path;
   }
+  PackedFile files[largest_record_count];
+  size_t count = 0;
+  CString problem;
+  if (!read_records(in, file_size, files, count, problem)) return problem;
+
+  char separator = '/';
+  const CString folder = output_folder(kdz_path, separator);
+  if (!make_folder(folder.GetString())) return CString("Cannot create the folder ") + folder;
+  auto* block = static_cast<unsigned char*>(allocate(copy_block));
+  if (!block) return "Extraction failed: out of memory";
+  CString written;
+  for (size_t i = 0; i < count && problem.IsEmpty(); ++i) {
+    if (!copy_out(in, files[i], folder + separator + files[i].name, block, problem)) break;
+    written += CString(written.IsEmpty() ? ": " : ", ") + files[i].name + " (" +
+               decimal(files[i].size) + " bytes)";
+  }
+  release(block);
+  if (!problem.IsEmpty()) return problem;
+  return CString("Wrote ") + decimal(count) + (count == 1 ? " file" : " files") + " into " +
+         folder + written;
 }
 
 }  // namespace standin

@@ -8,7 +8,7 @@
 // The records fill the header after its first 8 bytes; the first empty name ends them.
 #pragma once
 
-#include <string>
+#include "standins/common/framework_string.hpp"
 
 namespace standin {
 
@@ -16,6 +16,6 @@ namespace standin {
 // beside the KDZ file. Every record is checked against the file's size and for a plain
 // file name before anything is written. Returns the text for the caller: the folder and
 // the files written, or what was wrong with the KDZ file. Never raises for a bad file.
-std::string extract_kdz(const std::string& kdz_path);
+CString extract_kdz(const char* kdz_path);
 
 }  // namespace standin

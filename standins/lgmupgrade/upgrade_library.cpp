@@ -1,55 +1,65 @@
-// Stand-in for the phone maker's upgrade library LGMUpgradeDL.dll, built from what the
-// program expects of it. The entry points are placed by code_layout.s; these are the
-// routines behind them.
-#include <array>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
+// Stand-in for the phone maker's upgrade library LGMUpgradeDL.dll, declared from what the
+// library is known to take, not from the program's headers. The entry points are placed
+// by code_layout.s; these are the routines behind them.
+#include <stdint.h>
 
-#include "platform/cstring.hpp"
+// The ABI's own way of passing a CString: abi_msvc/ or abi_itanium/, chosen by the build.
+#include "standins/common/system.hpp"
 #include "standins/common/test_controls.hpp"
 #include "standins/lgmupgrade/kdz_extraction.hpp"
+#include "string_argument.hpp"
 
-namespace {
-
-using platform::CString;
 using standin::log_line;
 using standin::quoted;
 
-constexpr std::size_t parameter_count = 21;
+const char* const standin::library_file_name = "LGMUpgradeDL.dll";
+
+namespace {
+
+constexpr int parameter_count = 21;
 // Positions (from 0) of the parameters that the upgrade reads.
-constexpr std::size_t cab_file = 11;
-constexpr std::size_t software_version = 12;
-constexpr std::size_t phone_model = 13;
-constexpr std::size_t flash_block = 16 * 1024;
+constexpr int cab_file = 11;
+constexpr int software_version = 12;
+constexpr int phone_model = 13;
+constexpr size_t flash_block = 16 * 1024;
 
 // The caller keeps the texts alive until the upgrade has run, so the pointers are kept.
-std::array<const char*, parameter_count> parameters{};
+const char* parameters[parameter_count] = {};
 bool parameters_set = false;
 
-const standin::LifetimeLog lifetime("LGMUpgradeDL.dll");
+// The virtual phone's file for an upgrade, in the folder KORVANTA_VIRTUAL_PHONE (made, with
+// its parents, when missing); empty when no folder is named.
+CString phone_file() {
+  const CString folder = standin::environment("KORVANTA_VIRTUAL_PHONE");
+  if (folder.IsEmpty()) return folder;
+  CString path;
+  for (int i = 0; i < folder.GetLength(); ++i) {
+    const char c = folder.GetString()[i];
+    if ((c == '/' || c == '\\') && i > 0) standin::make_folder(path.GetString());
+    path += c;
+  }
+  standin::make_folder(path.GetString());
+  return path + "/assistant-upgrade.bin";
+}
 
 // Writes the CAB file's contents to the virtual phone, block by block: into the file
 // assistant-upgrade.bin of the virtual phone's folder (KORVANTA_VIRTUAL_PHONE, the folder
 // the download library's stand-in keeps its flash in) when one is named, nowhere
-// otherwise. Returns the bytes flashed.
-std::uint64_t flash_virtual_phone(std::ifstream& cab) {
-  std::ofstream phone;
-  if (const char* folder = std::getenv("KORVANTA_VIRTUAL_PHONE"); folder && *folder) {
-    std::error_code ignored;  // a folder that cannot be made leaves the file unopened
-    std::filesystem::create_directories(folder, ignored);
-    phone.open(std::filesystem::path(folder) / "assistant-upgrade.bin",
-               std::ios::binary | std::ios::trunc);
+// otherwise. Gives the bytes flashed.
+uint64_t flash_virtual_phone(standin::File& cab) {
+  standin::File phone = standin::File::create(phone_file().GetString());
+  auto* block = static_cast<char*>(standin::allocate(flash_block));
+  uint64_t flashed = 0;
+  for (size_t count; block && (count = cab.read(block, flash_block)) > 0;) {
+    phone.write(block, count);
+    flashed += count;
   }
-  std::vector<char> block(flash_block);
-  std::uint64_t flashed = 0;
-  while (cab.read(block.data(), static_cast<std::streamsize>(block.size())) || cab.gcount() > 0) {
-    if (phone.is_open()) phone.write(block.data(), cab.gcount());
-    flashed += static_cast<std::uint64_t>(cab.gcount());
-  }
+  standin::release(block);
   return flashed;
+}
+
+CString text_or_null(const char* text) {
+  return text ? quoted(text) : CString("null");
 }
 
 }  // namespace
@@ -60,11 +70,12 @@ extern "C" int lgm_set_param(const char* p1, const char* p2, const char* p3, con
                              const char* p13, const char* p14, const char* p15, const char* p16,
                              const char* p17, const char* p18, const char* p19, const char* p20,
                              const char* p21) {
-  parameters = {p1,  p2,  p3,  p4,  p5,  p6,  p7,  p8,  p9,  p10, p11,
-                p12, p13, p14, p15, p16, p17, p18, p19, p20, p21};
-  std::string line = "SetParam(";
-  for (std::size_t i = 0; i < parameter_count; ++i) {
-    line += (i ? ", " : "") + (parameters[i] ? quoted(parameters[i]) : std::string("null"));
+  const char* const given[parameter_count] = {p1,  p2,  p3,  p4,  p5,  p6,  p7,  p8,  p9,  p10, p11,
+                                              p12, p13, p14, p15, p16, p17, p18, p19, p20, p21};
+  CString line = "SetParam(";
+  for (int i = 0; i < parameter_count; ++i) {
+    parameters[i] = given[i];
+    line += CString(i ? ", " : "") + text_or_null(given[i]);
   }
   log_line(line + ")");
   if (standin::act_out_fault("SetParam")) return 0;
@@ -82,23 +93,29 @@ extern "C" void lgm_start_upgrade() {
     log_line("upgrade refused: no parameters set");
     return;
   }
-  const std::string cab = parameters[cab_file] ? parameters[cab_file] : "";
-  std::ifstream file(std::filesystem::path(cab), std::ios::binary);
-  if (cab.empty() || !file) {
-    log_line("upgrade refused: CAB file " + quoted(cab) + " not found");
+  const CString cab = parameters[cab_file] ? parameters[cab_file] : "";
+  standin::File file = standin::File::open_for_reading(cab.GetString());
+  if (!file.is_open()) {
+    log_line(CString("upgrade refused: CAB file ") + quoted(cab) + " not found");
     return;
   }
-  const std::uint64_t flashed = flash_virtual_phone(file);
-  log_line("flashed " + std::to_string(flashed) + " bytes from " + quoted(cab) + " on a " +
-           quoted(parameters[phone_model]) + " to version " + quoted(parameters[software_version]));
+  const uint64_t flashed = flash_virtual_phone(file);
+  log_line(CString("flashed ") + standin::decimal(flashed) + " bytes from " + quoted(cab) +
+           " on a " + quoted(parameters[phone_model]) + " to version " +
+           quoted(parameters[software_version]));
 }
 
-extern "C" void lgm_extract_kdz(CString* result, CString kdz_path) {
-  log_line("kdz_extraction(" + quoted(kdz_path.c_str()) + ")");
-  *result = ("Extraction of " + std::string(kdz_path.c_str()) + " did not finish").c_str();
+// Writes the result through the caller's string: the first write forks the caller's
+// (shared, empty) buffer, the later ones grow it, all through the caller's manager.
+extern "C" void lgm_extract_kdz(CString* result, CStringArg kdz_argument) {
+  const CString& kdz_path = received(kdz_argument);
+  log_line(CString("kdz_extraction(") + quoted(kdz_path) + ")");
+  *result = "Extraction of ";
+  *result += kdz_path;
+  *result += " did not finish";
   if (standin::act_out_fault("kdz_extraction")) {
-    *result = ("Extraction of " + std::string(kdz_path.c_str()) + " failed").c_str();
+    *result = CString("Extraction of ") + kdz_path + " failed";
     return;
   }
-  *result = standin::extract_kdz(kdz_path.c_str()).c_str();
+  *result = standin::extract_kdz(kdz_path.GetString());
 }

@@ -6,20 +6,20 @@
 # EXPORT_START_UPGRADE (0 or 1, set by the build) chooses whether _StartUpgrade is
 # exported, so that the test variant lacking it shares this layout.
 
-        .include "export_entry.inc"
+        .include "layout.inc"
 
         .text
         .p2align 4
-first_unpack_routine:
-        jmp     webdnld_first_unpack
+        routine first_unpack_routine
+        jump_to webdnld_first_unpack
 
         .org    0x4D20 - 0x49C6
-second_unpack_routine:
-        jmp     webdnld_second_unpack
+        routine second_unpack_routine
+        jump_to webdnld_second_unpack
 
         .org    0x4D20
-_StartUpgrade:
-        jmp     webdnld_start_upgrade
+        routine _StartUpgrade
+        jump_to webdnld_start_upgrade
 
         .if EXPORT_START_UPGRADE
         export_entry _StartUpgrade

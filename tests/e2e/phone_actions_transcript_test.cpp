@@ -193,6 +193,11 @@ TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {
        "Version of DLL: \n" + port_prompt + sec_pack_prompt + "Loading...\n" + version_data +
            restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
+      {"the query raises: a failure of the guarded steps",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
+       {{"KORVANTA_PHONE_THROW", "_IFWD_DL_get_sw_version_data"}},
+       restart_opening + "Error\n" + restart,
+       bound({version_call, open_call(), version_data_call(), destroyed, reset_call, close_call})},
   });
 }
 
@@ -216,6 +221,11 @@ TEST_F(BootExecutable, BootsTheNamedFileAndPrintsWhatTheLibrarySays) {
        {},
        boot_opening + port_open + "-1\n\nBoot file not found: \nPort closed\n",
        bound({version_call, open_call(), "_IFWD_DL_boot_bin_target(1, \"\")\n", close_call})},
+      {"the boot raises: a failure of the guarded steps",
+       "X\n" + usb1 + "\nrun.bin\nQ\n",
+       {{"KORVANTA_PHONE_THROW", "_IFWD_DL_boot_bin_target"}},
+       boot_opening + port_open + "Error\nPort closed\n",
+       bound({version_call, open_call(), boot_call_of_run, destroyed, close_call})},
   });
 }
 

@@ -64,6 +64,8 @@ inline std::string upload_call(std::uint32_t address, std::uint32_t length,
 inline const std::string version_call = "_IFWD_DL_get_dll_version()\n";
 inline const std::string reset_call = "_IFWD_DL_force_target_reset(1, 0, 0, 0, 2)\n";
 inline const std::string close_call = "_IFWD_DL_close_comm_port(1)\n";
+// Logged when whoever caught an exception the stand-in raised destroys it.
+inline const std::string destroyed = "exception object destroyed\n";
 
 // One binding of the library: "load", the calls, "unload".
 inline std::string bound(std::initializer_list<std::string> calls) {

@@ -38,6 +38,8 @@ const std::string loading = "Loading...\n";
 const std::string cab_run = cab_prompts + "Send the arguments...\n" + loading;
 
 const std::string web_download = "Inf_WebDnld.dll";
+// Logged when whoever caught an exception a stand-in raised destroys it.
+const std::string destroyed = "exception object destroyed\n";
 const std::string upgrade = "LGMUpgradeDL.dll";
 
 std::string repeated(const std::string& text, int times) {
@@ -146,30 +148,37 @@ TEST_F(UpgradeTranscript, WdbRoutineThatFailsDoesNotStopTheAction) {
   install_library(web_download);
   write_bytes(work("fw.wdb"), pattern(3, 1));
   const std::string arguments = R"("Inf_WebDnld.dll", "fw.wdb", "V1", "BIN", "")";
-  const std::string found = ": WDB file of 3 bytes, version V1";
+  // What a routine logs after its call, by the way it was told to go wrong ("" for none).
+  const auto outcome = [](const std::string& routine, const std::string& mode) {
+    const std::string found = routine + ": WDB file of 3 bytes, version V1\n";
+    if (mode == "null") return std::string();
+    if (mode == "throw") return destroyed;
+    if (mode == "fail") return routine + " failed\n";
+    if (mode == "handled") return routine + " handled a fault of its own\n" + found;
+    return found;
+  };
   struct Case {
-    std::string faults;
-    std::string first_outcome;
-    std::string second_outcome;
+    std::string first;
+    std::string second;
   };
   const std::vector<Case> cases = {
-      {"first_unpack=null", "", found},
-      {"first_unpack=throw", "", found},
-      {"first_unpack=fail", " failed", found},
-      {"second_unpack=null", found, ""},
-      {"second_unpack=throw", found, ""},
-      {"first_unpack=null,second_unpack=throw", "", ""},
-      {"first_unpack=throw,second_unpack=null", "", ""},
+      {"null", ""},  {"throw", ""},     {"fail", ""},      {"handled", ""},        {"", "null"},
+      {"", "throw"}, {"null", "throw"}, {"throw", "null"}, {"handled", "handled"},
   };
   for (const Case& test : cases) {
-    SCOPED_TRACE(test.faults);
+    std::string faults;
+    if (!test.first.empty()) faults = "first_unpack=" + test.first;
+    if (!test.second.empty())
+      faults += (faults.empty() ? "" : ",") + std::string("second_unpack=") + test.second;
+    SCOPED_TRACE(faults);
     clear_calls();
-    const Session session = run_with("H\nInf_WebDnld.dll\nfw.wdb\nV1\nQ\n", test.faults);
+    const Session session = run_with("H\nInf_WebDnld.dll\nfw.wdb\nV1\nQ\n", faults);
     EXPECT_EQ(session.output, transcript({wdb_prompts + loading + "\n"}));
     EXPECT_EQ(session.exit_status, 0);
-    EXPECT_EQ(calls(), loaded(web_download,
-                              unpack_call("first_unpack", arguments, test.first_outcome) +
-                                  unpack_call("second_unpack", arguments, test.second_outcome)));
+    EXPECT_EQ(calls(),
+              loaded(web_download, "first_unpack(" + arguments + ")\n" +
+                                       outcome("first_unpack", test.first) + "second_unpack(" +
+                                       arguments + ")\n" + outcome("second_unpack", test.second)));
   }
 }
 
@@ -184,6 +193,27 @@ TEST_F(UpgradeTranscript, TenFaultingWdbRunsInARowAndTheMenuGoesOn) {
   const std::string arguments = R"("Inf_WebDnld.dll", "fw.wdb", "V1", "BIN", "")";
   EXPECT_EQ(calls(), repeated(loaded(web_download, unpack_call("first_unpack", arguments, "") +
                                                        unpack_call("second_unpack", arguments, "")),
+                              10));
+}
+
+TEST_F(UpgradeTranscript, TenRoundsOfHAndIWithFaultsAndExceptionsEndWithStatusZero) {
+  install_library(web_download);
+  install_library(upgrade);
+  write_bytes(work("fw.kdz"), kdz_file(kdz_layouts[0], {{"a", pattern(4, 1)}}));
+  const Session session =
+      run_with(repeated("H\nInf_WebDnld.dll\nfw.wdb\nV1\nI\nfw.kdz\n", 10) + "Q\n",
+               "first_unpack=throw,second_unpack=null,kdz_extraction=throw");
+  std::vector<std::string> passes;
+  for (int round = 0; round < 10; ++round) {
+    passes.push_back(wdb_prompts + loading + "\n");
+    passes.push_back(kdz_prompt + loading + "Extraction of fw.kdz did not finish\n");
+  }
+  EXPECT_EQ(session.output, transcript(passes));
+  EXPECT_EQ(session.exit_status, 0);
+  const std::string arguments = R"("Inf_WebDnld.dll", "fw.wdb", "V1", "BIN", "")";
+  EXPECT_EQ(calls(), repeated(loaded(web_download, "first_unpack(" + arguments + ")\n" + destroyed +
+                                                       "second_unpack(" + arguments + ")\n") +
+                                  loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n" + destroyed),
                               10));
 }
 
@@ -237,21 +267,27 @@ TEST_F(UpgradeTranscript, KdzEntryThatFailsLeavesItsResultTextPrinted) {
   struct Case {
     std::string faults;
     std::string result;
+    std::string outcome;  // logged after the call
   };
   const std::vector<Case> cases = {
-      {"kdz_extraction=null", "Extraction of fw.kdz did not finish"},
-      {"kdz_extraction=throw", "Extraction of fw.kdz did not finish"},
-      {"kdz_extraction=fail", "Extraction of fw.kdz failed"},
+      {"kdz_extraction=null", "Extraction of fw.kdz did not finish", ""},
+      {"kdz_extraction=throw", "Extraction of fw.kdz did not finish", destroyed},
+      {"kdz_extraction=fail", "Extraction of fw.kdz failed", ""},
+      // A fault the entry handles itself is the entry's own: the extraction goes on.
+      {"kdz_extraction=handled", "Wrote 1 file into fw_extracted: a (4 bytes)",
+       "kdz_extraction handled a fault of its own\n"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.faults);
     clear_calls();
+    fs::remove_all(work("fw_extracted"));
     const Session session = run_with(repeated("I\nfw.kdz\n", 10) + "Q\n", test.faults);
     EXPECT_EQ(session.output,
               transcript(std::vector<std::string>(10, kdz_prompt + loading + test.result + "\n")));
     EXPECT_EQ(session.exit_status, 0);
-    EXPECT_EQ(calls(), repeated(loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n"), 10));
-    EXPECT_FALSE(fs::exists(work("fw_extracted")));
+    EXPECT_EQ(calls(),
+              repeated(loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n" + test.outcome), 10));
+    EXPECT_EQ(fs::exists(work("fw_extracted")), test.faults == "kdz_extraction=handled");
   }
 }
 
@@ -326,9 +362,11 @@ TEST_F(UpgradeTranscript, WhatTheUpgradeRaisesReachesTheMenuAndTheLibraryIsRelea
     std::string report;   // printed by the menu after "Loading..."
     std::string outcome;  // logged after dll_StartUpgrade()
   };
+  const std::string flashed = "flashed 10 bytes from \"fw.cab\" on a \"KS360\" to version \"V1\"\n";
   const std::vector<Case> cases = {
-      {"dll_StartUpgrade=throw", "dll_StartUpgrade gave up with an exception\n", ""},
+      {"dll_StartUpgrade=throw", "dll_StartUpgrade gave up with an exception\n", destroyed},
       {"dll_StartUpgrade=fail", "", "upgrade failed\n"},
+      {"dll_StartUpgrade=handled", "", "dll_StartUpgrade handled a fault of its own\n" + flashed},
       {"SetParam=fail", "", "upgrade refused: no parameters set\n"},
   };
   for (const Case& test : cases) {
@@ -353,5 +391,19 @@ TEST_F(UpgradeTranscript, WhatSetParamRaisesIsReportedWithoutStartingTheUpgrade)
       cab_prompts + "Send the arguments...\nSetParam gave up with an exception\n";
   EXPECT_EQ(session.output, transcript({refused, refused}));
   EXPECT_EQ(session.exit_status, 0);
-  EXPECT_EQ(calls(), repeated(loaded(upgrade, set_param_call("fw.cab", "V1", "KS360")), 2));
+  EXPECT_EQ(calls(),
+            repeated(loaded(upgrade, set_param_call("fw.cab", "V1", "KS360") + destroyed), 2));
+}
+
+// ---- Where the libraries are looked for -------------------------------------------
+
+TEST_F(UpgradeTranscript, ALibraryPlantedInTheCurrentFolderIsNeverLoaded) {
+  // The folder the program works in, not its own: anybody may have put files there.
+  for (const std::string& library : {std::string("IFWD_DownloadDll.dll"), upgrade}) {
+    fs::copy_file(testing_support::built_folder() / library, work(library));
+  }
+  const Session session = run_with("V\nI\nJ\nQ\n");
+  const std::string refused = "Error during the loading DLL\n";
+  EXPECT_EQ(session.output, transcript({refused, refused, refused}));
+  EXPECT_EQ(calls(), "");
 }

@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto& folder = fuzz_files::empty_folder();
   fuzz_files::write_file(folder / "firmware.kdz", data, size);
-  if (standin::extract_kdz((folder / "firmware.kdz").string()).empty()) std::abort();
+  if (standin::extract_kdz((folder / "firmware.kdz").string().c_str()).IsEmpty()) std::abort();
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const auto name = entry.path().filename();
     if (name != "firmware.kdz" && name != "firmware_extracted") std::abort();
