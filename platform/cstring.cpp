@@ -36,12 +36,13 @@ std::atomic_ref<long> references_of(CStringData* data) {
   return std::atomic_ref<long>(data->references);
 }
 
-// The bytes of a buffer for `characters`, or 0 when that cannot be had.
+// The bytes of a buffer for `characters`, or 0 when that cannot be had: the characters of
+// one string fit in what an int counts, as its length does.
 std::size_t buffer_bytes(int characters, int character_size) {
   if (characters < 0 || character_size <= 0) return 0;
   const auto count = static_cast<std::size_t>(characters) + 1;
   const auto size = static_cast<std::size_t>(character_size);
-  if (count > (std::numeric_limits<std::size_t>::max() - sizeof(CStringData)) / size) return 0;
+  if (count > static_cast<std::size_t>(std::numeric_limits<int>::max()) / size) return 0;
   return sizeof(CStringData) + count * size;
 }
 

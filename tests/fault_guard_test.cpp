@@ -5,7 +5,9 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 using platform::call_guarded;
@@ -111,4 +113,29 @@ TEST(FaultGuardDeathTest, AFaultAfterTheGuardStillEndsTheProgram) {
         divide_by_zero();
       },
       "");
+}
+
+TEST(CallLibrary, WhatALibraryRaisesBecomesTheProgramsOwnFailure) {
+  struct Case {
+    const char* name;
+    std::function<void()> call;
+    std::string text;  // of the LibraryException raised; empty: std::bad_alloc
+  };
+  const std::vector<Case> cases = {
+      {"standard exception", [] { throw std::runtime_error("port gone"); }, "port gone"},
+      {"exhausted memory", [] { throw std::bad_alloc(); }, ""},
+      {"exception of any type", [] { throw 42; }, platform::library_exception_text},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    try {
+      platform::call_library(test.call);
+      ADD_FAILURE() << "nothing raised";
+    } catch (const platform::LibraryException& failure) {
+      EXPECT_EQ(failure.what(), test.text);
+    } catch (const std::bad_alloc&) {
+      EXPECT_EQ(test.text, "");
+    }
+  }
+  EXPECT_EQ(platform::call_library([] { return 7; }), 7) << "a result passes through";
 }

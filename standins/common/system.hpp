@@ -52,6 +52,10 @@ bool make_folder(const char* path);
 // Writes to address 0: a processor fault for the caller's guard to contain.
 void write_to_null();
 
+// Calls body(context), then cleanup(context) as the body's frame goes, also when an
+// exception unwinds it: from a C++ destructor, or on Windows from a __finally block.
+void call_with_cleanup(void (*body)(void*), void (*cleanup)(void*), void* context);
+
 // Faults inside a handler of the library's own, which takes the fault, and goes on. True
 // when the fault happened and was handled.
 bool fault_and_handle_it();

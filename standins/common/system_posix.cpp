@@ -92,6 +92,15 @@ __attribute__((no_sanitize("undefined"), noinline)) void write_to_null() {
   *reinterpret_cast<volatile int*>(nowhere) = 1;
 }
 
+void call_with_cleanup(void (*body)(void*), void (*cleanup)(void*), void* context) {
+  struct Cleanup {
+    void (*run)(void*);
+    void* context;
+    ~Cleanup() { run(context); }
+  } const on_the_way_out{cleanup, context};
+  body(context);
+}
+
 bool fault_and_handle_it() {
   struct sigaction ours {};
   struct sigaction previous {};

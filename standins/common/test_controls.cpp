@@ -47,8 +47,18 @@ bool act_out_fault(const char* routine) {
   if (mode == "null") {
     write_to_null();
   } else if (mode == "throw") {
-    raise_library_exception((CString(routine) + " gave up with an exception").GetString(),
-                            note_destroyed);
+    // A frame of the library's own between the raise and the caller: its clean-up runs
+    // when the exception unwinds it.
+    call_with_cleanup(
+        [](void* name) {
+          raise_library_exception(
+              (CString(static_cast<const char*>(name)) + " gave up with an exception").GetString(),
+              note_destroyed);
+        },
+        [](void* name) {
+          log_line(CString(static_cast<const char*>(name)) + " cleaned up on the way out");
+        },
+        const_cast<char*>(routine));
   } else if (mode == "handled") {
     if (fault_and_handle_it()) log_line(CString(routine) + " handled a fault of its own");
   }

@@ -7,7 +7,9 @@
 //   KORVANTA_STANDIN_FAULTS  "routine=mode,routine=mode": how a routine goes wrong:
 //                            null     writes to address 0 (a processor fault);
 //                            throw    raises a C++ exception, as the platform's compiler
-//                                     does (on Windows, as Microsoft's runtime does);
+//                                     does (on Windows, as Microsoft's runtime does),
+//                                     from inside a frame of its own whose clean-up logs
+//                                     "<routine> cleaned up on the way out";
 //                            handled  faults inside a handler of its own, which takes the
 //                                     fault, and then works normally;
 //                            fail     gives up cleanly.

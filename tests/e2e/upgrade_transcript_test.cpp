@@ -38,8 +38,11 @@ const std::string loading = "Loading...\n";
 const std::string cab_run = cab_prompts + "Send the arguments...\n" + loading;
 
 const std::string web_download = "Inf_WebDnld.dll";
-// Logged when whoever caught an exception a stand-in raised destroys it.
-const std::string destroyed = "exception object destroyed\n";
+// What a stand-in told to throw logs after its call: the clean-up of its own frame as the
+// exception unwinds it, then the thrown object's destruction by whoever caught it.
+std::string raised(const std::string& routine) {
+  return routine + " cleaned up on the way out\nexception object destroyed\n";
+}
 const std::string upgrade = "LGMUpgradeDL.dll";
 
 std::string repeated(const std::string& text, int times) {
@@ -152,7 +155,7 @@ TEST_F(UpgradeTranscript, WdbRoutineThatFailsDoesNotStopTheAction) {
   const auto outcome = [](const std::string& routine, const std::string& mode) {
     const std::string found = routine + ": WDB file of 3 bytes, version V1\n";
     if (mode == "null") return std::string();
-    if (mode == "throw") return destroyed;
+    if (mode == "throw") return raised(routine);
     if (mode == "fail") return routine + " failed\n";
     if (mode == "handled") return routine + " handled a fault of its own\n" + found;
     return found;
@@ -211,10 +214,12 @@ TEST_F(UpgradeTranscript, TenRoundsOfHAndIWithFaultsAndExceptionsEndWithStatusZe
   EXPECT_EQ(session.output, transcript(passes));
   EXPECT_EQ(session.exit_status, 0);
   const std::string arguments = R"("Inf_WebDnld.dll", "fw.wdb", "V1", "BIN", "")";
-  EXPECT_EQ(calls(), repeated(loaded(web_download, "first_unpack(" + arguments + ")\n" + destroyed +
-                                                       "second_unpack(" + arguments + ")\n") +
-                                  loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n" + destroyed),
-                              10));
+  EXPECT_EQ(
+      calls(),
+      repeated(loaded(web_download, "first_unpack(" + arguments + ")\n" + raised("first_unpack") +
+                                        "second_unpack(" + arguments + ")\n") +
+                   loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n" + raised("kdz_extraction")),
+               10));
 }
 
 // ---- I: KDZ extraction ------------------------------------------------------------
@@ -271,7 +276,7 @@ TEST_F(UpgradeTranscript, KdzEntryThatFailsLeavesItsResultTextPrinted) {
   };
   const std::vector<Case> cases = {
       {"kdz_extraction=null", "Extraction of fw.kdz did not finish", ""},
-      {"kdz_extraction=throw", "Extraction of fw.kdz did not finish", destroyed},
+      {"kdz_extraction=throw", "Extraction of fw.kdz did not finish", raised("kdz_extraction")},
       {"kdz_extraction=fail", "Extraction of fw.kdz failed", ""},
       // A fault the entry handles itself is the entry's own: the extraction goes on.
       {"kdz_extraction=handled", "Wrote 1 file into fw_extracted: a (4 bytes)",
@@ -364,7 +369,8 @@ TEST_F(UpgradeTranscript, WhatTheUpgradeRaisesReachesTheMenuAndTheLibraryIsRelea
   };
   const std::string flashed = "flashed 10 bytes from \"fw.cab\" on a \"KS360\" to version \"V1\"\n";
   const std::vector<Case> cases = {
-      {"dll_StartUpgrade=throw", "dll_StartUpgrade gave up with an exception\n", destroyed},
+      {"dll_StartUpgrade=throw", "dll_StartUpgrade gave up with an exception\n",
+       raised("dll_StartUpgrade")},
       {"dll_StartUpgrade=fail", "", "upgrade failed\n"},
       {"dll_StartUpgrade=handled", "", "dll_StartUpgrade handled a fault of its own\n" + flashed},
       {"SetParam=fail", "", "upgrade refused: no parameters set\n"},
@@ -391,8 +397,9 @@ TEST_F(UpgradeTranscript, WhatSetParamRaisesIsReportedWithoutStartingTheUpgrade)
       cab_prompts + "Send the arguments...\nSetParam gave up with an exception\n";
   EXPECT_EQ(session.output, transcript({refused, refused}));
   EXPECT_EQ(session.exit_status, 0);
-  EXPECT_EQ(calls(),
-            repeated(loaded(upgrade, set_param_call("fw.cab", "V1", "KS360") + destroyed), 2));
+  EXPECT_EQ(
+      calls(),
+      repeated(loaded(upgrade, set_param_call("fw.cab", "V1", "KS360") + raised("SetParam")), 2));
 }
 
 // ---- Where the libraries are looked for -------------------------------------------

@@ -1,7 +1,15 @@
-// A fault that the library takes in a handler of its own (__try/__except) and goes on.
+// What the library does in frames of its own: __try/__finally and __try/__except.
 #include "standins/common/system.hpp"
 
 namespace standin {
+
+void call_with_cleanup(void (*body)(void*), void (*cleanup)(void*), void* context) {
+  __try {
+    body(context);
+  } __finally {
+    cleanup(context);
+  }
+}
 
 bool fault_and_handle_it() {
   bool handled = false;
