@@ -2,27 +2,17 @@
 #include <string>
 
 #include "packages/actions.hpp"
-#include "platform/calling_convention.hpp"
-#include "platform/cstring.hpp"
 #include "platform/fault_guard.hpp"
 #include "platform/stack_balanced_call.hpp"
 #include "shell/console.hpp"
 #include "shell/library_binding.hpp"
+#include "vendor_abi/cstring.hpp"
+#include "vendor_abi/upgrade_libraries.hpp"
 
 namespace {
 
-using platform::CString;
-using platform::CStringArgument;
-
-// The web-download library's two unpack routines are not exported: they lie at these
-// distances below its export _StartUpgrade.
-constexpr std::uintptr_t first_unpack_distance = 19744;
-constexpr std::uintptr_t second_unpack_distance = 18886;
-
-// (library path, WDB path, software version, package kind, result text), each a CString
-// by value.
-using UnpackRoutine = void(KORVANTA_CDECL*)(CStringArgument, CStringArgument, CStringArgument,
-                                            CStringArgument, CStringArgument);
+using vendor_abi::CString;
+using vendor_abi::UnpackRoutine;
 
 UnpackRoutine routine_below(void* start_upgrade, std::uintptr_t distance) {
   return reinterpret_cast<UnpackRoutine>(reinterpret_cast<std::uintptr_t>(start_upgrade) -
@@ -48,7 +38,8 @@ void extract_wdb_files() {
   // Whatever goes wrong inside a routine is the library's own affair: the second routine
   // runs whether or not the first one failed. The routines get copies of the result
   // text, so the caller's stays empty.
-  for (const std::uintptr_t distance : {first_unpack_distance, second_unpack_distance}) {
+  for (const std::uintptr_t distance :
+       {vendor_abi::first_unpack_distance, vendor_abi::second_unpack_distance}) {
     const UnpackRoutine unpack = routine_below(start_upgrade, distance);
     const CString arguments[] = {library_path.c_str(), wdb_path.c_str(), version.c_str(), "BIN"};
     platform::call_guarded([&] {

@@ -1,25 +1,14 @@
 #include "packages/actions.hpp"
 #include "packages/upgrade_parameters.hpp"
-#include "platform/calling_convention.hpp"
 #include "platform/fault_guard.hpp"
 #include "shell/console.hpp"
 #include "shell/library_binding.hpp"
-
-namespace {
-
-using StartUpgrade = void KORVANTA_CDECL();
-using SetParam = int KORVANTA_CDECL(const char*, const char*, const char*, const char*, const char*,
-                                    const char*, const char*, const char*, const char*, const char*,
-                                    const char*, const char*, const char*, const char*, const char*,
-                                    const char*, const char*, const char*, const char*, const char*,
-                                    const char*);
-
-}  // namespace
+#include "vendor_abi/upgrade_libraries.hpp"
 
 void flash_with_assistant() {
   Library library = bind_library("LGMUpgradeDL.dll");
-  StartUpgrade* start_upgrade = nullptr;
-  SetParam* set_param = nullptr;
+  vendor_abi::StartUpgrade* start_upgrade = nullptr;
+  vendor_abi::SetParam* set_param = nullptr;
   resolve_entry_points(library, entry_point("dll_StartUpgrade", start_upgrade),
                        entry_point("SetParam", set_param));
 

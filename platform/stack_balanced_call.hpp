@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "platform/calling_convention.hpp"
+#include "vendor_abi/calling_convention.hpp"
 
 namespace platform {
 

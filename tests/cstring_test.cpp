@@ -1,7 +1,7 @@
 // The program's CString against the framework's rules, as a library built with them
 // handles the program's strings: the library's side is the stand-ins' own declaration of
 // the framework string (standins/common/framework_string.hpp), never the program's.
-#include "platform/cstring.hpp"
+#include "vendor_abi/cstring.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 
 #include "standins/common/framework_string.hpp"
 
-using ProgramHeader = platform::CStringData;
-using platform::program_string_manager;
-using platform::StringManager;
-using ProgramString = platform::CString;
+using ProgramHeader = vendor_abi::CStringData;
+using vendor_abi::program_string_manager;
+using vendor_abi::StringManager;
+using ProgramString = vendor_abi::CString;
 using LibraryString = ::CString;
 
 namespace {
@@ -136,7 +136,7 @@ TEST(CString, ALockedBufferIsDuplicatedNotShared) {
 
 TEST(CString, TheManagerRefusesWhatItCannotAllocate) {
   StringManager& manager = program_string_manager();
-  const platform::StringManagerTable& table = *manager.table;
+  const vendor_abi::StringManagerTable& table = *manager.table;
   EXPECT_EQ(table.clone(&manager), &manager);
   EXPECT_EQ(table.allocate(&manager, -1, 1), nullptr);
   EXPECT_EQ(table.allocate(&manager, 10, 0), nullptr);

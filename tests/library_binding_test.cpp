@@ -24,7 +24,7 @@ class BindingProbe : public ::testing::Test {
 
  private:
   static void set_log(const std::string& path) {
-    testing_support::set_environment("KORVANTA_PROBE_LOG", path);
+    testing_support::set_environment("KORVANTA_STANDIN_LOG", path);
   }
   testing_support::ScratchFolder scratch_;
 };
@@ -40,9 +40,9 @@ TEST_F(BindingProbe, ResolvesEntryPointsInOrderAndReleasesTheLibrary) {
                          entry_point("probe_second", second));
     EXPECT_EQ(first(), 1);
     EXPECT_EQ(second(), 2);
-    EXPECT_EQ(log(), "load\n");
+    EXPECT_EQ(log(), "load binding_probe.dll\n");
   }
-  EXPECT_EQ(log(), "load\nunload\n");
+  EXPECT_EQ(log(), "load binding_probe.dll\nunload binding_probe.dll\n");
 }
 
 TEST_F(BindingProbe, AMissingEntryPointIsNamedAndTheLibraryReleased) {
@@ -60,7 +60,7 @@ TEST_F(BindingProbe, AMissingEntryPointIsNamedAndTheLibraryReleased) {
   }
   EXPECT_EQ(library.get(), nullptr);
   EXPECT_EQ(second, nullptr) << "entry points after the missing one are not looked up";
-  EXPECT_EQ(log(), "load\nunload\n");
+  EXPECT_EQ(log(), "load binding_probe.dll\nunload binding_probe.dll\n");
 }
 
 TEST_F(BindingProbe, ALibraryThatDoesNotLoadIsReported) {

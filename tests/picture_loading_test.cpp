@@ -6,9 +6,9 @@
 
 #include "animation/bmp_header.hpp"
 #include "animation/picture_io.hpp"
-#include "platform/handles.hpp"
 #include "shell/failure.hpp"
 #include "tests/support/bmp.hpp"
+#include "tests/support/handles.hpp"
 
 using testing_support::BmpLayout;
 using testing_support::Bytes;
@@ -149,17 +149,17 @@ TEST(PictureLoading, MissingFilesAndFoldersAreRefused) {
 }
 
 TEST(PictureLoading, RefusedPicturesLeaveNoFileOpen) {
-  if (!platform::open_handle_count()) GTEST_SKIP() << "open files cannot be counted here";
+  if (!testing_support::open_handle_count()) GTEST_SKIP() << "open files cannot be counted here";
   ScratchFolder folder;
   write_bytes(folder / "bad.bmp", make_bmp({320, 240, 24, 40, 0}, pattern));
   write_bytes(folder / "text.bmp", Bytes{'h', 'e', 'l', 'l', 'o'});
-  const auto before = platform::open_handle_count();
+  const auto before = testing_support::open_handle_count();
   const PictureHandle picture = make_empty_picture();
   for (int round = 0; round < 600; ++round) {
     EXPECT_TRUE(load_failure(*picture, folder / "bad.bmp").has_value());
     EXPECT_TRUE(load_failure(*picture, folder / "text.bmp").has_value());
   }
-  EXPECT_EQ(platform::open_handle_count(), before);
+  EXPECT_EQ(testing_support::open_handle_count(), before);
 }
 
 TEST(PictureLoading, EveryRegressionFileIsRefusedForItsFault) {

@@ -8,16 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/calling_convention.hpp"
-#include "platform/cstring.hpp"
 #include "platform/stack_balanced_call.hpp"
 #include "shell/library_binding.hpp"
 #include "tests/support/files.hpp"
 #include "tests/support/kdz.hpp"
+#include "vendor_abi/cstring.hpp"
+#include "vendor_abi/upgrade_libraries.hpp"
 
 using platform::call_restoring_stack;
-using platform::CString;
-using platform::CStringArgument;
 using testing_support::Bytes;
 using testing_support::kdz_file;
 using testing_support::kdz_layouts;
@@ -29,6 +27,7 @@ using testing_support::read_bytes;
 using testing_support::read_text;
 using testing_support::set_environment;
 using testing_support::write_bytes;
+using vendor_abi::CString;
 
 namespace fs = std::filesystem;
 
@@ -57,8 +56,7 @@ class UpgradeStandins : public ::testing::Test {
   static std::string extract(const fs::path& kdz) {
     Library library = bind_library(bin + "/LGMUpgradeDL.dll");
     auto* start = static_cast<char*>(require_entry_point(library, "dll_StartUpgrade"));
-    const auto entry =
-        reinterpret_cast<void(KORVANTA_CDECL*)(CString*, CStringArgument)>(start + 29408);
+    const auto entry = reinterpret_cast<vendor_abi::KdzExtractionEntry>(start + 29408);
     CString result;
     const CString path = kdz.string().c_str();
     call_restoring_stack(entry, &result, path.argument());
@@ -194,8 +192,7 @@ TEST_F(UpgradeStandins, TheUnpackRoutinesLieBelowStartUpgradeAndGetCopies) {
   {
     Library library = bind_library(bin + "/Inf_WebDnld.dll");
     auto* start = static_cast<char*>(require_entry_point(library, "_StartUpgrade"));
-    using Unpack = void(KORVANTA_CDECL*)(CStringArgument, CStringArgument, CStringArgument,
-                                         CStringArgument, CStringArgument);
+    using Unpack = vendor_abi::UnpackRoutine;
     const CString library_path = "lib path", wdb_path = wdb.c_str(), version = "V10G", kind = "BIN",
                   empty;
     const long result_references = result.header().references;

@@ -6,12 +6,12 @@
 #include <functional>
 #include <sstream>
 
-#include "platform/memory.hpp"
 #include "shell/console.hpp"
 #include "shell/library_binding.hpp"
 #include "tests/support/files.hpp"
+#include "tests/support/memory.hpp"
 #include "transfer/actions.hpp"
-#include "transfer/download_library.hpp"
+#include "transfer/download_session.hpp"
 #include "transfer/partition_table.hpp"
 
 using testing_support::Bytes;
@@ -21,6 +21,7 @@ using testing_support::ScratchFolder;
 using testing_support::set_environment;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
+using namespace vendor_abi;
 
 namespace {
 
@@ -32,15 +33,15 @@ class VirtualPhone : public ::testing::Test {
  protected:
   VirtualPhone() {
     set_environment("KORVANTA_VIRTUAL_PHONE", flash().string());
-    set_environment("KORVANTA_PHONE_LOG", (scratch_ / "calls.log").string());
-    for (const char* control :
-         {"KORVANTA_PHONE_FAIL", "KORVANTA_PHONE_UNTERMINATED", "KORVANTA_PHONE_UPLOAD_LIMIT"}) {
-      set_environment(control, "");
-    }
+    set_environment("KORVANTA_STANDIN_LOG", (scratch_ / "calls.log").string());
+    set_environment("KORVANTA_STANDIN_FAULTS", "");
     write_bytes(sec_pack(), Bytes(100, 0x5A));
     bind();
   }
-  ~VirtualPhone() override { set_environment("KORVANTA_PHONE_LOG", ""); }
+  ~VirtualPhone() override {
+    set_environment("KORVANTA_STANDIN_LOG", "");
+    set_environment("KORVANTA_STANDIN_FAULTS", "");
+  }
 
   void bind() {
     library_ = bind_library(standin_path);
@@ -264,24 +265,24 @@ TEST_F(VirtualPhone, TheFailControlMakesTheNamedEntryPointFailWithItsName) {
   };
   for (const auto& [name, call] : calls) {
     SCOPED_TRACE(name);
-    set_environment("KORVANTA_PHONE_FAIL", "");
+    set_environment("KORVANTA_STANDIN_FAULTS", "");
     open_and_boot();
     EXPECT_EQ(call(), 0) << status();
     open_and_boot();
-    set_environment("KORVANTA_PHONE_FAIL", name);
+    set_environment("KORVANTA_STANDIN_FAULTS", std::string(name) + "=fail");
     EXPECT_NE(call(), 0);
   }
   // The status text names the entry point that was told to fail.
-  set_environment("KORVANTA_PHONE_FAIL", "_IFWD_DL_open_comm_port");
+  set_environment("KORVANTA_STANDIN_FAULTS", "_IFWD_DL_open_comm_port=fail");
   EXPECT_NE(open(), 0);
-  EXPECT_EQ(status(), "_IFWD_DL_open_comm_port failed (KORVANTA_PHONE_FAIL)");
+  EXPECT_EQ(status(), "_IFWD_DL_open_comm_port failed (KORVANTA_STANDIN_FAULTS)");
   EXPECT_NE(get_dll_version(), nullptr);
-  set_environment("KORVANTA_PHONE_FAIL", "_IFWD_DL_get_dll_version");
+  set_environment("KORVANTA_STANDIN_FAULTS", "_IFWD_DL_get_dll_version=fail");
   EXPECT_EQ(get_dll_version(), nullptr);
 }
 
 TEST_F(VirtualPhone, TheUnterminatedControlFillsTheWholeStatusBuffer) {
-  set_environment("KORVANTA_PHONE_UNTERMINATED", "1");
+  set_environment("KORVANTA_STANDIN_FAULTS", "_IFWD_DL_open_comm_port=unterminated");
   StatusBuffer raw_status{};
   EXPECT_NE(open_comm_port(1, "COM1", "COM1", nullptr, raw_status.data()), 0);
   EXPECT_EQ(std::find(raw_status.begin(), raw_status.end(), '\0'), raw_status.end());
@@ -297,7 +298,7 @@ TEST_F(VirtualPhone, TheCallLogNamesEveryCallWithItsArgumentsAndTheRelease) {
   close_comm_port(1, nullptr);
   release();
   EXPECT_EQ(log(),
-            "load\n"
+            "load IFWD_DownloadDll.dll\n"
             "_IFWD_DL_open_comm_port(1, \"\\\\.\\USB1\", \"\\\\.\\USB1\")\n"
             "_IFWD_DL_boot_bin_target(1, \"" +
                 sec_pack().string() +
@@ -310,7 +311,7 @@ TEST_F(VirtualPhone, TheCallLogNamesEveryCallWithItsArgumentsAndTheRelease) {
                 "\", 0x0)\n"
                 "_IFWD_DL_force_target_reset(1, 0, 0, 0, 2)\n"
                 "_IFWD_DL_close_comm_port(1)\n"
-                "unload\n");
+                "unload IFWD_DownloadDll.dll\n");
 }
 
 // A ROOT_DISK backup run in this process, as the program runs it: the 192 MB raw file
@@ -323,7 +324,7 @@ TEST_F(VirtualPhone, ARootDiskBackupStaysUnder16MiBOfMemory) {
   std::streambuf* const keyboard = std::cin.rdbuf(answers.rdbuf());
   std::streambuf* const screen = std::cout.rdbuf(console.rdbuf());
   forget_pending_input();
-  const std::uint64_t before = platform::peak_memory_bytes();
+  const std::uint64_t before = testing_support::peak_memory_bytes();
   try {
     transfer_partition(partition_address("ROOT_DISK"), partition_size("ROOT_DISK"), false, false);
   } catch (...) {
@@ -331,7 +332,7 @@ TEST_F(VirtualPhone, ARootDiskBackupStaysUnder16MiBOfMemory) {
     std::cout.rdbuf(screen);
     throw;
   }
-  const std::uint64_t after = platform::peak_memory_bytes();
+  const std::uint64_t after = testing_support::peak_memory_bytes();
   std::cin.rdbuf(keyboard);
   std::cout.rdbuf(screen);
 

@@ -3,9 +3,8 @@
 
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
-#include "shell/library_binding.hpp"
 #include "transfer/actions.hpp"
-#include "transfer/download_library.hpp"
+#include "transfer/download_session.hpp"
 #include "transfer/extract_pages.hpp"
 
 namespace {
@@ -33,78 +32,75 @@ std::uint32_t upload_length(std::uint32_t size) {
   return size / page_bytes * read_back_block_bytes;
 }
 
+void send_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size,
+               const std::string& data_file) {
+  print_line("Sending memory data in progress...");
+  if (call_entry(phone.entry().download_bin_image, phone_channel, address, 0u, size - 1,
+                 data_file.c_str(), 0u, phone.status().data()) != 0) {
+    fail("Error during the data sending: " + buffer_text(phone.status()));
+  }
+}
+
+// The library reads the range into a raw file beside the data file, and the data file
+// gets the raw file's pages.
+void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size, bool force,
+                  const std::string& data_file) {
+  const std::string raw_file = data_file + ".big";
+  print_line("Receiving memory data in progress...");
+  const auto upload = [&](std::uint32_t length) {
+    return call_entry(phone.entry().upload_bin_image, phone_channel, address, length,
+                      raw_file.c_str(), 0u, phone.status().data());
+  };
+  if (force) {
+    // A forced read-back is judged by what reached the raw file, not by the result.
+    upload(whole_read_back);
+    extract_pages(whole_read_back, data_file, raw_file);
+    return;
+  }
+  if (upload(upload_length(size)) != 0) {
+    fail("Error during the data receiving: " + buffer_text(phone.status()));
+  }
+  extract_pages(size, data_file, raw_file);
+}
+
 }  // namespace
 
 void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bool force) {
   refuse_unreachable_range(size, send, force);
-
-  Library library = bind_library(download_library_name);
-  GetDllVersion* get_dll_version = nullptr;
-  SetDllParameter* set_dll_parameter = nullptr;
-  OpenCommPort* open_comm_port = nullptr;
-  BootBinTarget* boot_bin_target = nullptr;
-  ForceTargetReset* force_target_reset = nullptr;
-  UploadBinImage* upload_bin_image = nullptr;
-  DownloadBinImage* download_bin_image = nullptr;
-  CloseCommPort* close_comm_port = nullptr;
-  resolve_entry_points(library, entry_point("_IFWD_DL_get_dll_version", get_dll_version),
-                       entry_point("_IFWD_DL_set_dll_parameter", set_dll_parameter),
-                       entry_point("_IFWD_DL_open_comm_port", open_comm_port),
-                       entry_point("_IFWD_DL_boot_bin_target", boot_bin_target),
-                       entry_point("_IFWD_DL_force_target_reset", force_target_reset),
-                       entry_point("_IFWD_DL_upload_bin_image", upload_bin_image),
-                       entry_point("_IFWD_DL_download_bin_image", download_bin_image),
-                       entry_point("_IFWD_DL_close_comm_port", close_comm_port));
-
-  print_dll_version(get_dll_version);
+  using enum DownloadEntry;
+  // set_dll_parameter is never called: it is bound so that a library without it is
+  // refused before the first prompt.
+  DownloadSession phone{get_dll_version,    set_dll_parameter, open_comm_port,     boot_bin_target,
+                        force_target_reset, upload_bin_image,  download_bin_image, close_comm_port};
+  phone.print_version();
   const std::string port = ask_port_name();
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
   const std::string data_file = read_line();
   print_line("Loading...");
 
-  StatusBuffer status{};
-  ReplyBuffer reply{};
   // From the port opening on, every way out resets the phone and closes the port first.
   try {
-    if (call_entry(open_comm_port, phone_channel, port.c_str(), port.c_str(), reply.data(),
-                   status.data()) != 0) {
-      fail("Error during the port opening: " + buffer_text(status));
+    ReplyBuffer reply{};
+    if (!phone.open_port(port, reply)) {
+      fail("Error during the port opening: " + buffer_text(phone.status()));
     }
     print_line("Port open... PLUG THE PHONE");
     print_line("Send of the sec-pack...");
-    if (call_entry(boot_bin_target, phone_channel, sec_pack.c_str(), reply.data(), status.data()) !=
-        0) {
-      fail("Error during the sec-pack sending: " + buffer_text(status));
+    if (call_entry(phone.entry().boot_bin_target, phone_channel, sec_pack.c_str(), reply.data(),
+                   phone.status().data()) != 0) {
+      fail("Error during the sec-pack sending: " + buffer_text(phone.status()));
     }
+    // The system's own text, as it stands.
     print_line("sec-pack sended...");
-
     if (send) {
-      print_line("Sending memory data in progress...");
-      if (call_entry(download_bin_image, phone_channel, address, 0, size - 1, data_file.c_str(), 0,
-                     status.data()) != 0) {
-        fail("Error during the data sending: " + buffer_text(status));
-      }
+      send_data(phone, address, size, data_file);
     } else {
-      const std::string raw_file = data_file + ".big";
-      print_line("Receiving memory data in progress...");
-      std::uint32_t page_limit = whole_read_back;
-      if (force) {
-        // A forced read-back is judged by what reached the raw file, not by the result.
-        call_entry(upload_bin_image, phone_channel, address, whole_read_back, raw_file.c_str(), 0,
-                   status.data());
-      } else {
-        if (call_entry(upload_bin_image, phone_channel, address, upload_length(size),
-                       raw_file.c_str(), 0, status.data()) != 0) {
-          fail("Error during the data receiving: " + buffer_text(status));
-        }
-        page_limit = size;
-      }
-      extract_pages(page_limit, data_file, raw_file);
+      back_up_data(phone, address, size, force, data_file);
     }
   } catch (...) {
-    restart_and_close_port(force_target_reset, close_comm_port, status);
+    phone.restart_and_close_port();
     throw;
   }
-  restart_and_close_port(force_target_reset, close_comm_port, status);
+  phone.restart_and_close_port();
 }

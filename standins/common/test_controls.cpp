@@ -1,5 +1,6 @@
 #include "standins/common/test_controls.hpp"
 
+#include "standins/common/fault_setting.hpp"
 #include "standins/common/library_exception.hpp"
 #include "standins/common/system.hpp"
 
@@ -8,23 +9,9 @@ namespace {
 
 // The mode named for `routine` in KORVANTA_STANDIN_FAULTS, or an empty text.
 CString fault_mode(const char* routine) {
-  const CString faults = environment("KORVANTA_STANDIN_FAULTS");
-  const CString key = CString(routine) + "=";
-  const char* at = faults.GetString();
-  while (*at) {
-    const char* end = at;
-    while (*end && *end != ',') ++end;
-    const int item_length = static_cast<int>(end - at);
-    bool matches = item_length >= key.GetLength();
-    for (int i = 0; matches && i < key.GetLength(); ++i) matches = at[i] == key.GetString()[i];
-    if (matches) {
-      CString mode;
-      for (const char* c = at + key.GetLength(); c < end; ++c) mode += *c;
-      return mode;
-    }
-    at = *end ? end + 1 : end;
-  }
-  return CString();
+  char mode[32];
+  standin::fault_mode(environment(faults_variable).GetString(), routine, mode, sizeof mode);
+  return mode;
 }
 
 void note_destroyed() {
@@ -34,7 +21,7 @@ void note_destroyed() {
 }  // namespace
 
 void log_line(const CString& line) {
-  const CString path = environment("KORVANTA_STANDIN_LOG");
+  const CString path = environment(log_variable);
   if (path.IsEmpty()) return;
   // Bytes as they are, LF line ends: the log is the same on every platform.
   File log = File::open_for_appending(path.GetString());

@@ -2,16 +2,16 @@
 // flash lives on disk (virtual_flash.hpp). Ports named \\.\USB<n> open; booting needs an
 // existing sec-pack file; downloads and uploads need a booted phone.
 //
-// Controls read by this library only:
-//   KORVANTA_VIRTUAL_PHONE  folder of the flash chunk files
-//   KORVANTA_PHONE_LOG      file that receives one line per call, plus "load" and "unload"
-//   KORVANTA_PHONE_FAIL     export name of one entry point that fails on every call
-//   KORVANTA_PHONE_THROW    export name of one entry point that raises a C++ exception on
-//                           every call, as Microsoft's runtime raises one on Windows
-//   KORVANTA_PHONE_UNTERMINATED  when set, status texts fill the whole 512-byte buffer
-//                                with no terminator
-//   KORVANTA_PHONE_UPLOAD_LIMIT  a byte count: uploads stop writing the raw file there
-//                                but still report success (a read-back cut short)
+// It declares the library's exports itself, from what the library is known to take, not
+// from the program's headers. Controls read by this library only:
+//   KORVANTA_VIRTUAL_PHONE   folder of the flash chunk files
+//   KORVANTA_STANDIN_LOG     one line per call, and "load"/"unload IFWD_DownloadDll.dll"
+//   KORVANTA_STANDIN_FAULTS  "<export name>=<mode>,...", the modes:
+//     fail          the entry point fails on every call, with a status text saying so
+//     throw         it raises a C++ exception (on Windows as Microsoft's runtime does)
+//     unterminated  its status texts fill the whole 512-byte buffer, with no terminator
+//     cut:<bytes>   (the upload) the raw file stops at that many bytes, and the upload
+//                   still reports success: a read-back cut short
 //
 // An upload of length 0xFFFFFFFF reads from the address to the end of the partition that
 // holds it, in whole pages (a partial last page is read whole). Rows overlap (EBL and SLB
@@ -24,14 +24,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "platform/export.hpp"
+#include "standins/common/export.hpp"
+#include "standins/common/fault_setting.hpp"
 #include "standins/common/library_exception.hpp"
 #include "standins/ifwd/virtual_flash.hpp"
-#include "transfer/download_library.hpp"
-#include "transfer/partition_table.hpp"
 
 namespace {
 
@@ -44,6 +42,8 @@ constexpr std::uint32_t upload_all = 0xFFFFFFFF;
 constexpr std::uint32_t page_size = 2048;
 constexpr std::uint32_t block_size = 16384;
 constexpr int failed = -1;
+// The phone has one channel.
+constexpr std::uint8_t phone_channel = 1;
 
 struct FileClose {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -61,7 +61,7 @@ const char* control(const char* name) {
 }
 
 void note(const char* format, ...) {
-  const char* path = control("KORVANTA_PHONE_LOG");
+  const char* path = control(standin::log_variable);
   if (!path) return;
   // Binary mode: the log holds the same bytes on every platform.
   File log(std::fopen(path, "ab"));
@@ -74,9 +74,12 @@ void note(const char* format, ...) {
 }
 
 struct LifetimeNote {
-  LifetimeNote() { note("load"); }
-  ~LifetimeNote() { note("unload"); }
+  LifetimeNote() { note("load IFWD_DownloadDll.dll"); }
+  ~LifetimeNote() { note("unload IFWD_DownloadDll.dll"); }
 } lifetime_note;
+
+// The mode that KORVANTA_STANDIN_FAULTS names for the entry point being called.
+std::string current_mode;
 
 void put_text(char* buffer, std::size_t size, const std::string& text) {
   if (!buffer) return;
@@ -85,7 +88,7 @@ void put_text(char* buffer, std::size_t size, const std::string& text) {
 
 void put_status(char* status, const std::string& text) {
   if (!status) return;
-  if (control("KORVANTA_PHONE_UNTERMINATED")) {
+  if (current_mode == "unterminated") {
     std::memset(status, '#', status_size);
     std::memcpy(status, text.data(), std::min(text.size(), status_size));
     return;
@@ -98,23 +101,24 @@ int refuse(char* status, const std::string& text) {
   return failed;
 }
 
-bool told_to_fail(const char* entry_point) {
-  const char* chosen = control("KORVANTA_PHONE_FAIL");
-  return chosen && std::strcmp(chosen, entry_point) == 0;
-}
-
 void note_destroyed() {
   note("exception object destroyed");
 }
 
-// Raises when the entry point is told to.
-void raise_if_told(const char* entry_point) {
-  const char* chosen = control("KORVANTA_PHONE_THROW");
-  if (chosen && std::strcmp(chosen, entry_point) == 0) {
+// Starts a call of `entry_point`: takes its fault mode, and raises when told to.
+void start_call(const char* entry_point) {
+  char mode[32];
+  standin::fault_mode(control(standin::faults_variable), entry_point, mode, sizeof mode);
+  current_mode = mode;
+  if (current_mode == "throw") {
     standin::raise_library_exception(
-        (std::string(entry_point) + " raised an exception (KORVANTA_PHONE_THROW)").c_str(),
+        (std::string(entry_point) + " raised an exception (KORVANTA_STANDIN_FAULTS)").c_str(),
         note_destroyed);
   }
+}
+
+bool told_to_fail() {
+  return current_mode == "fail";
 }
 
 std::string hex(std::uint64_t value) {
@@ -129,8 +133,8 @@ const char* text_or_empty(const char* text) {
 
 // The checks every call on an open port makes, in this order. Empty when all pass.
 std::string refusal(const char* entry_point, std::uint8_t channel, bool needs_boot) {
-  if (told_to_fail(entry_point)) {
-    return std::string(entry_point) + " failed (KORVANTA_PHONE_FAIL)";
+  if (told_to_fail()) {
+    return std::string(entry_point) + " failed (KORVANTA_STANDIN_FAULTS)";
   }
   if (channel != phone_channel) return "No such channel: " + std::to_string(channel);
   if (!port_open) return "Port not open";
@@ -153,7 +157,7 @@ bool regular_file(const char* path) {
 int boot(const char* entry_point, std::uint8_t channel, const char* file, char* reply,
          char* status) {
   note("%s(%u, \"%s\")", entry_point, channel, text_or_empty(file));
-  raise_if_told(entry_point);
+  start_call(entry_point);
   if (std::string problem = refusal(entry_point, channel, false); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -171,7 +175,7 @@ int boot(const char* entry_point, std::uint8_t channel, const char* file, char* 
 [[maybe_unused]] std::uint64_t partition_end_at(std::uint32_t address) {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
-  for (const PartitionEntry& entry : partition_table) {
+  for (const virtual_phone::FlashRegion& entry : virtual_phone::flash_regions) {
     const std::uint64_t entry_end = std::uint64_t{entry.address} + entry.size;
     if (address < entry.address || address >= entry_end) continue;
     if (end == 0 || entry.address > start || (entry.address == start && entry_end > end)) {
@@ -189,25 +193,23 @@ extern "C" {
 #ifndef OMIT__IFWD_DL_get_dll_version
 STANDIN_EXPORT const char* _IFWD_DL_get_dll_version() {
   note("_IFWD_DL_get_dll_version()");
-  raise_if_told("_IFWD_DL_get_dll_version");
-  if (told_to_fail("_IFWD_DL_get_dll_version")) return nullptr;
+  start_call("_IFWD_DL_get_dll_version");
+  if (told_to_fail()) return nullptr;
   return "4.21 (Korvanta virtual KS360)";
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_get_dll_version), GetDllVersion>);
 #endif
 
 #ifndef OMIT__IFWD_DL_set_dll_parameter
 STANDIN_EXPORT int _IFWD_DL_set_dll_parameter(std::uint8_t channel, std::uint32_t parameter,
                                               std::uint32_t value, char* status) {
   note("_IFWD_DL_set_dll_parameter(%u, 0x%X, 0x%X)", channel, parameter, value);
-  raise_if_told("_IFWD_DL_set_dll_parameter");
-  if (told_to_fail("_IFWD_DL_set_dll_parameter")) {
-    return refuse(status, "_IFWD_DL_set_dll_parameter failed (KORVANTA_PHONE_FAIL)");
+  start_call("_IFWD_DL_set_dll_parameter");
+  if (told_to_fail()) {
+    return refuse(status, "_IFWD_DL_set_dll_parameter failed (KORVANTA_STANDIN_FAULTS)");
   }
   put_status(status, "Parameter set");
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_set_dll_parameter), SetDllParameter>);
 #endif
 
 #ifndef OMIT__IFWD_DL_open_comm_port
@@ -215,9 +217,9 @@ STANDIN_EXPORT int _IFWD_DL_open_comm_port(std::uint8_t channel, const char* por
                                            const char* control_port, char* reply, char* status) {
   note("_IFWD_DL_open_comm_port(%u, \"%s\", \"%s\")", channel, text_or_empty(port),
        text_or_empty(control_port));
-  raise_if_told("_IFWD_DL_open_comm_port");
-  if (told_to_fail("_IFWD_DL_open_comm_port")) {
-    return refuse(status, "_IFWD_DL_open_comm_port failed (KORVANTA_PHONE_FAIL)");
+  start_call("_IFWD_DL_open_comm_port");
+  if (told_to_fail()) {
+    return refuse(status, "_IFWD_DL_open_comm_port failed (KORVANTA_STANDIN_FAULTS)");
   }
   if (channel != phone_channel)
     return refuse(status, "No such channel: " + std::to_string(channel));
@@ -232,7 +234,6 @@ STANDIN_EXPORT int _IFWD_DL_open_comm_port(std::uint8_t channel, const char* por
   put_status(status, "Port " + name + " open");
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_open_comm_port), OpenCommPort>);
 #endif
 
 #ifndef OMIT__IFWD_DL_boot_bin_target
@@ -240,7 +241,6 @@ STANDIN_EXPORT int _IFWD_DL_boot_bin_target(std::uint8_t channel, const char* fi
                                             char* status) {
   return boot("_IFWD_DL_boot_bin_target", channel, file, reply, status);
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_boot_bin_target), BootBinTarget>);
 #endif
 
 #ifndef OMIT__IFWD_DL_boot_target
@@ -248,7 +248,6 @@ STANDIN_EXPORT int _IFWD_DL_boot_target(std::uint8_t channel, const char* file, 
                                         char* status) {
   return boot("_IFWD_DL_boot_target", channel, file, reply, status);
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_boot_target), BootTarget>);
 #endif
 
 #ifndef OMIT__IFWD_DL_download_bin_image
@@ -258,7 +257,7 @@ STANDIN_EXPORT int _IFWD_DL_download_bin_image(std::uint8_t channel, std::uint32
                                                std::uint32_t options, char* status) {
   note("_IFWD_DL_download_bin_image(%u, 0x%08X, 0x%X, 0x%08X, \"%s\", 0x%X)", channel, address,
        first_offset, last_offset, text_or_empty(file), options);
-  raise_if_told("_IFWD_DL_download_bin_image");
+  start_call("_IFWD_DL_download_bin_image");
   if (std::string problem = refusal("_IFWD_DL_download_bin_image", channel, true);
       !problem.empty()) {
     return refuse(status, problem);
@@ -300,7 +299,6 @@ STANDIN_EXPORT int _IFWD_DL_download_bin_image(std::uint8_t channel, std::uint32
   put_status(status, "Downloaded " + std::to_string(length) + " bytes at " + hex(start));
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_download_bin_image), DownloadBinImage>);
 #endif
 
 #ifndef OMIT__IFWD_DL_upload_bin_image
@@ -309,7 +307,7 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
                                              std::uint32_t options, char* status) {
   note("_IFWD_DL_upload_bin_image(%u, 0x%08X, 0x%08X, \"%s\", 0x%X)", channel, address, length,
        text_or_empty(file), options);
-  raise_if_told("_IFWD_DL_upload_bin_image");
+  start_call("_IFWD_DL_upload_bin_image");
   if (std::string problem = refusal("_IFWD_DL_upload_bin_image", channel, true); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -329,8 +327,9 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
                               " lies outside the flash (0x00000000-" +
                               hex(virtual_phone::flash_end() - 1) + ")");
   }
-  if (const char* limit = control("KORVANTA_PHONE_UPLOAD_LIMIT")) {
-    raw_length = std::min<std::uint64_t>(raw_length, std::strtoull(limit, nullptr, 10));
+  if (current_mode.rfind("cut:", 0) == 0) {
+    raw_length =
+        std::min<std::uint64_t>(raw_length, std::strtoull(current_mode.c_str() + 4, nullptr, 10));
   }
   const std::string name = text_or_empty(file);
   File raw(name.empty() ? nullptr : std::fopen(name.c_str(), "wb"));
@@ -358,7 +357,6 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
   put_status(status, "Uploaded " + std::to_string(flash_bytes) + " bytes from " + hex(address));
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_upload_bin_image), UploadBinImage>);
 #endif
 
 #ifndef OMIT__IFWD_DL_force_target_reset
@@ -367,7 +365,7 @@ STANDIN_EXPORT int _IFWD_DL_force_target_reset(std::uint8_t channel, std::uint32
                                                std::uint32_t reset_kind, char* status) {
   note("_IFWD_DL_force_target_reset(%u, %u, %u, %u, %u)", channel, mode, delay, reserved,
        reset_kind);
-  raise_if_told("_IFWD_DL_force_target_reset");
+  start_call("_IFWD_DL_force_target_reset");
   if (std::string problem = refusal("_IFWD_DL_force_target_reset", channel, false);
       !problem.empty()) {
     return refuse(status, problem);
@@ -376,13 +374,12 @@ STANDIN_EXPORT int _IFWD_DL_force_target_reset(std::uint8_t channel, std::uint32
   put_status(status, "Phone restarted");
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_force_target_reset), ForceTargetReset>);
 #endif
 
 #ifndef OMIT__IFWD_DL_close_comm_port
 STANDIN_EXPORT int _IFWD_DL_close_comm_port(std::uint8_t channel, char* status) {
   note("_IFWD_DL_close_comm_port(%u)", channel);
-  raise_if_told("_IFWD_DL_close_comm_port");
+  start_call("_IFWD_DL_close_comm_port");
   if (std::string problem = refusal("_IFWD_DL_close_comm_port", channel, false); !problem.empty()) {
     return refuse(status, problem);
   }
@@ -391,7 +388,6 @@ STANDIN_EXPORT int _IFWD_DL_close_comm_port(std::uint8_t channel, char* status) 
   put_status(status, "Port closed");
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_close_comm_port), CloseCommPort>);
 #endif
 
 #ifndef OMIT__IFWD_DL_get_sw_version_data
@@ -400,7 +396,7 @@ STANDIN_EXPORT int _IFWD_DL_get_sw_version_data(std::uint8_t channel, const char
                                                 char* status) {
   note("_IFWD_DL_get_sw_version_data(%u, \"%s\", %u, %u)", channel, text_or_empty(file), offset,
        length);
-  raise_if_told("_IFWD_DL_get_sw_version_data");
+  start_call("_IFWD_DL_get_sw_version_data");
   if (std::string problem = refusal("_IFWD_DL_get_sw_version_data", channel, false);
       !problem.empty()) {
     return refuse(status, problem);
@@ -412,7 +408,6 @@ STANDIN_EXPORT int _IFWD_DL_get_sw_version_data(std::uint8_t channel, const char
   put_status(status, "Version data read");
   return 0;
 }
-static_assert(std::is_same_v<decltype(_IFWD_DL_get_sw_version_data), GetSwVersionData>);
 #endif
 
 }  // extern "C"

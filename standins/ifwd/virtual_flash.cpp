@@ -6,8 +6,6 @@
 #include <memory>
 #include <system_error>
 
-#include "transfer/partition_table.hpp"
-
 namespace virtual_phone {
 namespace {
 
@@ -40,7 +38,7 @@ bool load_chunk(const std::filesystem::path& folder, std::uint64_t chunk_start,
 
 std::uint64_t flash_end() {
   std::uint64_t end = 0;
-  for (const PartitionEntry& entry : partition_table) {
+  for (const FlashRegion& entry : flash_regions) {
     end = std::max<std::uint64_t>(end, std::uint64_t{entry.address} + entry.size);
   }
   return end;

@@ -3,6 +3,7 @@
 // no file reads as erased flash (0xFF), so a region never written costs nothing.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,31 @@
 namespace virtual_phone {
 
 inline constexpr std::uint32_t chunk_bytes = 0x10000;
+
+// The KS360's flash partitions as the phone lays them out, from STATIC_EEP to CAL_BACKUP.
+// Rows overlap: EBL and SLB lie inside CLONE.
+struct FlashRegion {
+  std::uint32_t address;
+  std::uint32_t size;
+};
+inline constexpr std::array<FlashRegion, 16> flash_regions{{
+    {0x544FC000, 0x00008000},
+    {0x54440000, 0x0000C000},
+    {0x46680000, 0x00060000},
+    {0x46600000, 0x00080000},
+    {0x43100000, 0x03500000},
+    {0x42900000, 0x00800000},
+    {0x40000000, 0x00040000},
+    {0x40000000, 0x000A0000},
+    {0x38000000, 0x08400000},
+    {0x30000000, 0x08400100},
+    {0x18000000, 0x016E9000},
+    {0x10000000, 0x014EB000},
+    {0x08000000, 0x00EB1400},
+    {0x0002B800, 0x00003C00},
+    {0x00020000, 0x00004000},
+    {0x00000050, 0x00008000},
+}};
 
 // One byte past the highest address of any partition: the flash spans [0, flash_end).
 std::uint64_t flash_end();

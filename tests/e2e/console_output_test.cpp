@@ -4,7 +4,7 @@
 // and the build tells it which line end the platform's program writes (KORVANTA_LINE_END).
 #include <gtest/gtest.h>
 
-#include "platform/process.hpp"
+#include "tests/support/process.hpp"
 #include "tests/support/transcript.hpp"
 
 namespace {
@@ -39,13 +39,13 @@ TEST(ConsoleOutput, EveryLineEndIsThePlatformsOwnAndNothingElseChanges) {
     SCOPED_TRACE(test.input);
     ScratchFolder scratch;
     write_text(scratch / "input.txt", test.input);
-    platform::ProcessRequest request;
+    testing_support::ProcessRequest request;
     request.program = built_program().string();
     request.folder = scratch.path().string();
     request.input_file = (scratch / "input.txt").string();
     request.output_file = (scratch / "output.txt").string();
     request.error_file = (scratch / "errors.txt").string();
-    const platform::ProcessOutcome outcome = platform::run_process(request);
+    const testing_support::ProcessOutcome outcome = testing_support::run_process(request);
     EXPECT_FALSE(outcome.timed_out);
     EXPECT_EQ(outcome.exit_status, 0) << outcome.failure;
     EXPECT_EQ(read_text(scratch / "output.txt"), with_platform_line_ends(test.expected));

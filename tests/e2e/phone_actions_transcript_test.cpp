@@ -99,8 +99,9 @@ TEST_F(ExtendedTransfer, TheAnswersChooseSendBackupOrForcedBackup) {
 
 TEST_F(ExtendedTransfer, AForcedBackupWithoutARawFileEmptiesTheDataFile) {
   write_bytes(work("eep.bin"), random_bytes(300, 7));
-  const Session session = run_phone("M\nA\ny\nn\ny\n" + answers("eep.bin") + "Q\n",
-                                    {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_upload_bin_image"}});
+  const Session session =
+      run_phone("M\nA\ny\nn\ny\n" + answers("eep.bin") + "Q\n",
+                {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=fail"}});
   EXPECT_EQ(session.output,
             transcript({partition_listing + "Choice: " + shown("544fc000", "8000") + send_question +
                         force_question + transfer_opening + booted + receiving + closing +
@@ -174,8 +175,9 @@ TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {
        bound({version_call, open_call(""), reset_call, close_call})},
       {"query refused: both buffers as they stand",
        "V\n" + usb1 + "\npsi.flb\nQ\n",
-       {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_get_sw_version_data"}},
-       restart_opening + "\n_IFWD_DL_get_sw_version_data failed (KORVANTA_PHONE_FAIL)\n" + restart,
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_get_sw_version_data=fail"}},
+       restart_opening + "\n_IFWD_DL_get_sw_version_data failed (KORVANTA_STANDIN_FAULTS)\n" +
+           restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"sec-pack missing",
        "V\n" + usb1 + "\nnone.flb\nQ\n",
@@ -184,18 +186,18 @@ TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {
        bound({version_call, open_call(), version_data_call("none.flb"), reset_call, close_call})},
       {"reset and close refused: not looked at",
        "V\n" + usb1 + "\npsi.flb\nQ\n",
-       {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_force_target_reset"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_force_target_reset=fail"}},
        restart_opening + version_data + restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"no version text",
        "V\n" + usb1 + "\npsi.flb\nQ\n",
-       {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_get_dll_version"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_get_dll_version=fail"}},
        "Version of DLL: \n" + port_prompt + sec_pack_prompt + "Loading...\n" + version_data +
            restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
       {"the query raises: a failure of the guarded steps",
        "V\n" + usb1 + "\npsi.flb\nQ\n",
-       {{"KORVANTA_PHONE_THROW", "_IFWD_DL_get_sw_version_data"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_get_sw_version_data=throw"}},
        restart_opening + "Error\n" + restart,
        bound({version_call, open_call(), version_data_call(), destroyed, reset_call, close_call})},
   });
@@ -223,7 +225,7 @@ TEST_F(BootExecutable, BootsTheNamedFileAndPrintsWhatTheLibrarySays) {
        bound({version_call, open_call(), "_IFWD_DL_boot_bin_target(1, \"\")\n", close_call})},
       {"the boot raises: a failure of the guarded steps",
        "X\n" + usb1 + "\nrun.bin\nQ\n",
-       {{"KORVANTA_PHONE_THROW", "_IFWD_DL_boot_bin_target"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_boot_bin_target=throw"}},
        boot_opening + port_open + "Error\nPort closed\n",
        bound({version_call, open_call(), boot_call_of_run, destroyed, close_call})},
   });
@@ -245,7 +247,7 @@ TEST_F(PhoneTranscript, RestartAndBootStopAtTheirFirstMissingEntryPoint) {
       install_variant_without(entry_point);
       const Session session = run_phone(letter + "\nQ\n");
       EXPECT_EQ(session.output, transcript({"Procedure not found:" + entry_point + "\n"}));
-      EXPECT_EQ(calls(), "load\nunload\n");
+      EXPECT_EQ(calls(), bound({}));
     }
   }
   // Entry points an action does not need may be missing.

@@ -69,9 +69,9 @@ inline const std::string destroyed = "exception object destroyed\n";
 
 // One binding of the library: "load", the calls, "unload".
 inline std::string bound(std::initializer_list<std::string> calls) {
-  std::string log = "load\n";
+  std::string log = "load " + library_file + "\n";
   for (const std::string& call : calls) log += call;
-  return log + "unload\n";
+  return log + "unload " + library_file + "\n";
 }
 
 inline Bytes random_bytes(std::size_t count, unsigned seed) {
@@ -103,7 +103,7 @@ class PhoneTranscript : public testing_support::TranscriptTest {
                     std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
     std::filesystem::remove(log_path());
     controls.emplace_back("KORVANTA_VIRTUAL_PHONE", work("flash").string());
-    controls.emplace_back("KORVANTA_PHONE_LOG", log_path().string());
+    controls.emplace_back("KORVANTA_STANDIN_LOG", log_path().string());
     return run(input, controls, timeout);
   }
 

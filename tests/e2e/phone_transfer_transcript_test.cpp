@@ -51,12 +51,13 @@ TEST_F(PartitionTransfer, EachBackupLetterAsksForItsWholePages) {
   };
   for (const auto& [letter, request] : letters) {
     SCOPED_TRACE(letter);
-    const Session session = run_phone(letter + "\n" + answers("back.bin") + "Q\n",
-                                      {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_upload_bin_image"}});
+    const Session session =
+        run_phone(letter + "\n" + answers("back.bin") + "Q\n",
+                  {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=fail"}});
     EXPECT_EQ(session.output,
               transcript({transfer_opening + booted + receiving + closing +
                           "Error during the data receiving: _IFWD_DL_upload_bin_image failed "
-                          "(KORVANTA_PHONE_FAIL)\n"}));
+                          "(KORVANTA_STANDIN_FAULTS)\n"}));
     EXPECT_EQ(calls(), bound({version_call, open_call(), boot_call(),
                               upload_call(request.first, request.second, "back.bin.big"),
                               reset_call, close_call}));
@@ -129,30 +130,30 @@ TEST_F(PartitionTransfer, FailuresAfterThePortOpeningRunTheClosingStepsFirst) {
               reset_call, close_call})},
       {"download refused",
        "N\n" + answers("part.bin") + "Q\n",
-       {{"KORVANTA_PHONE_FAIL", "_IFWD_DL_download_bin_image"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_download_bin_image=fail"}},
        transfer_opening + booted + sending + closing +
            "Error during the data sending: _IFWD_DL_download_bin_image failed "
-           "(KORVANTA_PHONE_FAIL)\n",
+           "(KORVANTA_STANDIN_FAULTS)\n",
        bound({version_call, open_call(), boot_call(), download_call(0x544FC000, 0x7FFF, "part.bin"),
               reset_call, close_call})},
       {"upload raises",
        "O\n" + answers("part.bin") + "Q\n",
-       {{"KORVANTA_PHONE_THROW", "_IFWD_DL_upload_bin_image"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=throw"}},
        transfer_opening + booted + receiving + closing +
-           "_IFWD_DL_upload_bin_image raised an exception (KORVANTA_PHONE_THROW)\n",
+           "_IFWD_DL_upload_bin_image raised an exception (KORVANTA_STANDIN_FAULTS)\n",
        bound({version_call, open_call(), boot_call(),
               upload_call(0x544FC000, 0x40000, "part.bin.big"), destroyed, reset_call,
               close_call})},
       {"raw file short",
        "O\n" + answers("part.bin") + "Q\n",
-       {{"KORVANTA_PHONE_UPLOAD_LIMIT", "17000"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=cut:17000"}},
        transfer_opening + booted + receiving + closing +
            "Error during opening/reading/writing of file: ios_base::failbit set\n",
        bound({version_call, open_call(), boot_call(),
               upload_call(0x544FC000, 0x40000, "part.bin.big"), reset_call, close_call})},
       {"status without terminator",
        "N\n" + answers("part.bin", "psi.flb", "COM1") + "Q\n",
-       {{"KORVANTA_PHONE_UNTERMINATED", "1"}},
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_open_comm_port=unterminated"}},
        // The library filled all 512 bytes: the last one gives way to the terminator.
        transfer_opening + closing + "Error during the port opening: " + no_com1 +
            std::string(511 - no_com1.size(), '#') + "\n",
@@ -169,7 +170,7 @@ TEST_F(PartitionTransfer, ABindingFailureStopsBeforeTheFirstPrompt) {
     install_variant_without(entry_point);
     const Session session = run_phone("B\nQ\n");
     EXPECT_EQ(session.output, transcript({"Procedure not found:" + entry_point + "\n"}));
-    EXPECT_EQ(calls(), "load\nunload\n") << "released, and nothing called";
+    EXPECT_EQ(calls(), bound({})) << "released, and nothing called";
   }
   remove_library();
   const Session session = run_phone("a\nQ\n");

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/process.hpp"
+#include "tests/support/process.hpp"
 
 namespace testing_support {
 
@@ -53,7 +53,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   // A run killed before it opened its output files still leaves files to read.
   write_text(io / "output.txt", "");
   write_text(io / "errors.txt", "");
-  platform::ProcessRequest request;
+  testing_support::ProcessRequest request;
   request.program = (program_folder() / built_program().filename()).string();
   request.folder = work().string();
   request.input_file = (io / "input.txt").string();
@@ -71,7 +71,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   }
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());
   request.timeout = scaled_time(timeout);
-  const platform::ProcessOutcome outcome = platform::run_process(request);
+  const testing_support::ProcessOutcome outcome = testing_support::run_process(request);
 
   Session session;
   session.exit_status = outcome.exit_status;

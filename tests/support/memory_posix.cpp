@@ -1,8 +1,8 @@
 #include <sys/resource.h>
 
-#include "platform/memory.hpp"
+#include "tests/support/memory.hpp"
 
-namespace platform {
+namespace testing_support {
 
 std::uint64_t peak_memory_bytes() {
   rusage usage{};
@@ -10,4 +10,4 @@ std::uint64_t peak_memory_bytes() {
   return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // reported in KiB
 }
 
-}  // namespace platform
+}  // namespace testing_support

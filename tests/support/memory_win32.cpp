@@ -4,9 +4,9 @@
 #include <psapi.h>
 // clang-format on
 
-#include "platform/memory.hpp"
+#include "tests/support/memory.hpp"
 
-namespace platform {
+namespace testing_support {
 
 std::uint64_t peak_memory_bytes() {
   PROCESS_MEMORY_COUNTERS counters{};
@@ -14,4 +14,4 @@ std::uint64_t peak_memory_bytes() {
   return counters.PeakWorkingSetSize;
 }
 
-}  // namespace platform
+}  // namespace testing_support

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "platform/handles.hpp"
+#include "tests/support/handles.hpp"
 
-namespace platform {
+namespace testing_support {
 
 std::optional<long> open_handle_count() {
   DWORD count = 0;
@@ -10,4 +10,4 @@ std::optional<long> open_handle_count() {
   return static_cast<long>(count);
 }
 
-}  // namespace platform
+}  // namespace testing_support

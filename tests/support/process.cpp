@@ -1,8 +1,8 @@
-#include "platform/process.hpp"
+#include "tests/support/process.hpp"
 
 #include <algorithm>
 
-namespace platform {
+namespace testing_support {
 
 std::vector<std::string> environment_entries(const std::vector<std::string>& inherited,
                                              const ProcessRequest& request) {
@@ -18,4 +18,4 @@ std::vector<std::string> environment_entries(const std::vector<std::string>& inh
   return entries;
 }
 
-}  // namespace platform
+}  // namespace testing_support

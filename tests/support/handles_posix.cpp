@@ -2,9 +2,9 @@
 #include <iterator>
 #include <system_error>
 
-#include "platform/handles.hpp"
+#include "tests/support/handles.hpp"
 
-namespace platform {
+namespace testing_support {
 
 std::optional<long> open_handle_count() {
   std::error_code error;
@@ -13,4 +13,4 @@ std::optional<long> open_handle_count() {
   return static_cast<long>(std::distance(descriptors, std::filesystem::directory_iterator()));
 }
 
-}  // namespace platform
+}  // namespace testing_support

@@ -4,10 +4,10 @@
 
 #include <optional>
 
-namespace platform {
+namespace testing_support {
 
 // The number of open file descriptors (POSIX) or handles (Windows) of the running
 // program, or nothing when the system cannot tell.
 std::optional<long> open_handle_count();
 
-}  // namespace platform
+}  // namespace testing_support

@@ -1,4 +1,4 @@
-#include "platform/cstring.hpp"
+#include "vendor_abi/cstring.hpp"
 
 #include <atomic>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace platform {
+namespace vendor_abi {
 namespace {
 
 // The manager's functions are called by the phone maker's libraries too, through the
@@ -147,4 +147,4 @@ CStringArgument CString::argument() const {
   return {share(header_of(characters_))};
 }
 
-}  // namespace platform
+}  // namespace vendor_abi

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
+namespace testing_support {
 
 struct ProcessOutcome {
   int exit_status = -1;  // the program's exit status, or -1 when it did not exit by itself
@@ -34,4 +34,4 @@ ProcessOutcome run_process(const ProcessRequest& request);
 std::vector<std::string> environment_entries(const std::vector<std::string>& inherited,
                                              const ProcessRequest& request);
 
-}  // namespace platform
+}  // namespace testing_support

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/process.hpp"
+#include "tests/support/process.hpp"
 
-namespace platform {
+namespace testing_support {
 namespace {
 
 [[noreturn]] void become_program(const ProcessRequest& request, char* const environment[]) {
@@ -65,4 +65,4 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   return outcome;
 }
 
-}  // namespace platform
+}  // namespace testing_support

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace testing_support {
 
 // The largest resident (working set) size the running program has reached, in bytes.
 std::uint64_t peak_memory_bytes();
 
-}  // namespace platform
+}  // namespace testing_support

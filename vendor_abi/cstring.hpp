@@ -14,9 +14,9 @@
 // text the library leaves stays valid after the library is released.
 #pragma once
 
-#include "platform/calling_convention.hpp"
+#include "vendor_abi/calling_convention.hpp"
 
-namespace platform {
+namespace vendor_abi {
 
 struct CStringData;
 struct StringManager;
@@ -93,4 +93,4 @@ class CString {
 
 static_assert(sizeof(CString) == sizeof(char*), "a CString is one pointer to its characters");
 
-}  // namespace platform
+}  // namespace vendor_abi

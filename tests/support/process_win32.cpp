@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/process.hpp"
+#include "tests/support/process.hpp"
 
-namespace platform {
+namespace testing_support {
 namespace {
 
 struct HandleCloser {
@@ -78,4 +78,4 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   return outcome;
 }
 
-}  // namespace platform
+}  // namespace testing_support
