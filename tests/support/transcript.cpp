@@ -59,7 +59,6 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   request.input_file = (io / "input.txt").string();
   request.output_file = (io / "output.txt").string();
   request.error_file = (io / "errors.txt").string();
-  request.environment = sanitizer_environment;
   for (const auto& [name, value] : environment) {
     if (name == "KORVANTA_STANDIN_FAULTS" && !value.empty()) {
       request.environment.emplace_back(
@@ -102,11 +101,6 @@ void check_run(const Session& session, int expected_exit_status) {
   }
 }
 
-const Environment sanitizer_environment = {
-    {"ASAN_OPTIONS",
-     "detect_leaks=1:allow_user_segv_handler=1:detect_stack_use_after_return=0:exitcode=86"},
-    {"UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1:exitcode=86"},
-};
 
 std::string sanitizer_report(const std::string& errors) {
   for (const char* marker :

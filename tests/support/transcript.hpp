@@ -63,13 +63,10 @@ class TranscriptTest : public ::testing::Test {
 // a slower checker such as Valgrind. Every run's time-out goes through it.
 std::chrono::milliseconds scaled_time(std::chrono::milliseconds bound);
 
-// The sanitizer options every run of the program gets, unless the test's own
-// environment names them: reports end the program, leaks are reported, and a processor
-// fault that the program contains in a guarded call reaches the program's own handler. In
-// runs with faults injected, run adds suppressions for what a contained fault leaves behind,
-// for LeakSanitizer (tests/support/leak_suppressions.txt) and for Valgrind
+// A sanitized program carries its sanitizers' options (cmake/sanitizers.cmake). In runs
+// with faults injected, TranscriptTest::run adds suppressions for what a contained fault
+// leaves behind, for LeakSanitizer (tests/support/leak_suppressions.txt) and for Valgrind
 // (tests/support/memcheck_fault_leaks.supp).
-extern const Environment sanitizer_environment;
 
 // Fails the running test when the session holds a sanitizer report or ended with another
 // status than `expected_exit_status`. TranscriptTest::run applies it to every run.
