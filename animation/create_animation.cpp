@@ -18,6 +18,7 @@ void create_animation() {
   std::ofstream target = open_for_writing(path);
 
   for (std::int32_t count = 0;;) {
+    // "fileFichier" and "n" run together: the system's own text.
     print_prompt("Source fileFichier (.bmp) n", count, " (Press Enter to finish): ");
     try {
       path = read_line();

@@ -21,6 +21,7 @@ void extract_animation() {
   const auto frame_count = animation_frame_count(stream_size(source));
   if (!frame_count) fail("The file " + path + " isn't the right format.");
 
+  // "C\\image" without a colon: the system's own text.
   print_prompt("Target file (Ex: C\\image): ");
   path = read_word();
   // The name is rebuilt in place: after the first frame it needs no new memory.

@@ -43,7 +43,7 @@ PictureHandle make_empty_picture();
 // The sample buffer of a picture of a frame's shape; raises std::logic_error for any other.
 PictureSamples frame_samples(Picture& picture);
 
-// The size of the BMP file of a frame-shaped picture: 54 bytes of headers and 240 rows of
+// The size of the BMP file of a frame-shaped picture: 54 bytes of headers and 320 rows of
 // 720 bytes.
 inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
 

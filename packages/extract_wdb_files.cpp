@@ -31,6 +31,7 @@ void extract_wdb_files() {
 
   print_prompt("File WDB (Ex C:\\V10G.wdb): ");
   const std::string wdb_path = read_line();
+  // No colon after "Ex", unlike J's version prompt: the system's own text.
   print_prompt("Version(SW version) (Ex V10G_04): ");
   const std::string version = read_line();
   print_line("Loading...");

@@ -33,11 +33,6 @@ void seek_to(std::istream& stream, std::streamoff position) {
   check_stream(stream);
 }
 
-void skip_ahead(std::istream& stream, std::streamoff distance) {
-  stream.seekg(distance, std::ios::cur);
-  check_stream(stream);
-}
-
 std::uint64_t stream_size(std::istream& stream) {
   stream.seekg(0, std::ios::end);
   const std::streamoff end = stream.tellg();

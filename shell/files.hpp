@@ -20,7 +20,6 @@ void check_stream(const std::ios& stream);
 void read_exact(std::istream& stream, char* data, std::size_t size);
 void write_all(std::ostream& stream, const char* data, std::size_t size);
 void seek_to(std::istream& stream, std::streamoff position);
-void skip_ahead(std::istream& stream, std::streamoff distance);
 
 // The size of the file behind the stream; leaves the position at the start.
 std::uint64_t stream_size(std::istream& stream);

@@ -29,6 +29,7 @@ struct MenuEntry {
 
 constexpr std::array<MenuEntry, 18> menu_entries{{
     {'A', "Send ROOT partition on mobile phone", [] { transfer_named<true>("ROOT_DISK"); }},
+    // "BACKUP" in capitals, unlike D, F and O: the system's own text.
     {'B', "BACKUP ROOT partition on mobile phone", [] { transfer_named<false>("ROOT_DISK"); }},
     {'C', "Send CUST partition on mobile phone", [] { transfer_named<true>("CUST_DISK"); }},
     {'D', "Backup CUST partition on mobile phone", [] { transfer_named<false>("CUST_DISK"); }},
@@ -40,6 +41,7 @@ constexpr std::array<MenuEntry, 18> menu_entries{{
     {'J', "Flash with assistant (file .cab)", flash_with_assistant},
     {'K', "Extract an animation", extract_animation},
     {'L', "Create an animation", create_animation},
+    // The system's own text: a slash, an exclamation mark and a backslash.
     {'M', "Extended /!\\", extended_transfer},
     {'N', "Send STATIC_EEP partition on mobile phone", [] { transfer_named<true>("STATIC_EEP"); }},
     {'O', "Backup STATIC_EEP partition on mobile phone",

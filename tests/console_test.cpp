@@ -2,32 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "shell/failure.hpp"
+#include "tests/support/scripted_console.hpp"
 
 namespace {
 
 // Feeds the console readers from a string instead of the real standard input.
 class ConsoleInput : public ::testing::Test {
  protected:
-  void feed(const std::string& text) {
-    input_.str(text);
-    std::cin.rdbuf(&input_);
-    std::cin.clear();
-    std::cin >> std::dec;
-    forget_pending_input();
-  }
-  ~ConsoleInput() override {
-    std::cin.rdbuf(saved_);
-    std::cin.clear();
-    std::cin >> std::dec;
-    forget_pending_input();
-  }
+  void feed(const std::string& text) { console_.feed(text); }
 
  private:
-  std::stringbuf input_;
-  std::streambuf* saved_ = std::cin.rdbuf();
+  testing_support::ScriptedConsole console_;
 };
 
 }  // namespace

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <iomanip>
-#include <sstream>
 
 #include "animation/actions.hpp"
 #include "shell/console.hpp"
 #include "tests/support/bmp.hpp"
+#include "tests/support/scripted_console.hpp"
 
 using testing_support::Bytes;
 using testing_support::make_bmp;
@@ -17,32 +17,11 @@ namespace {
 
 class ConsoleSession : public ::testing::Test {
  protected:
-  ConsoleSession() {
-    std::cin.rdbuf(&input_);
-    std::cout.rdbuf(&output_);
-    forget_pending_input();
-  }
-  ~ConsoleSession() override {
-    std::cin.rdbuf(saved_input_);
-    std::cout.rdbuf(saved_output_);
-    std::cin.clear();
-    std::cout.flags(saved_flags_);
-    std::cout.fill(saved_fill_);
-    forget_pending_input();
-  }
-  void feed(const std::string& text) {
-    input_.str(text);
-    output_.str("");
-  }
-  std::string printed() const { return output_.str(); }
+  void feed(const std::string& text) { console_.feed(text); }
+  std::string printed() const { return console_.printed(); }
 
  private:
-  std::stringbuf input_;
-  std::stringbuf output_;
-  std::streambuf* saved_input_ = std::cin.rdbuf();
-  std::streambuf* saved_output_ = std::cout.rdbuf();
-  std::ios_base::fmtflags saved_flags_ = std::cout.flags();
-  char saved_fill_ = std::cout.fill();
+  testing_support::ScriptedConsole console_;
 };
 
 std::string prompt(const std::string& number) {

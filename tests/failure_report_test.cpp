@@ -2,23 +2,21 @@
 
 #include <filesystem>
 #include <new>
-#include <sstream>
 
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 #include "shell/menu.hpp"
 #include "tests/support/files.hpp"
+#include "tests/support/scripted_console.hpp"
 
 namespace {
 
 // What the menu loop prints for a failure raised by `action`.
 std::string report_of(const std::function<void()>& action, bool* input_left = nullptr) {
-  std::ostringstream captured;
-  std::streambuf* saved = std::cout.rdbuf(captured.rdbuf());
+  const testing_support::ScriptedConsole console;
   const bool left = run_reported(action);
-  std::cout.rdbuf(saved);
   if (input_left) *input_left = left;
-  return captured.str();
+  return console.printed();
 }
 
 }  // namespace

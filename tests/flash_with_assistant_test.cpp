@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "packages/actions.hpp"
 #include "packages/upgrade_parameters.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "tests/support/files.hpp"
+#include "tests/support/scripted_console.hpp"
 
 namespace {
 
@@ -17,22 +17,10 @@ class FlashWithAssistant : public ::testing::Test {
  protected:
   FlashWithAssistant() {
     testing_support::set_environment("KORVANTA_STANDIN_LOG", (scratch_ / "calls.log").string());
-    std::cout.rdbuf(output_.rdbuf());
   }
-  ~FlashWithAssistant() override {
-    std::cout.rdbuf(saved_output_);
-    std::cin.rdbuf(saved_input_);
-    std::cin.clear();
-    forget_pending_input();
-    testing_support::set_environment("KORVANTA_STANDIN_LOG", "");
-  }
+  ~FlashWithAssistant() override { testing_support::set_environment("KORVANTA_STANDIN_LOG", ""); }
 
-  void feed(const std::string& text) {
-    input_.str(text);
-    std::cin.rdbuf(&input_);
-    std::cin.clear();
-    forget_pending_input();
-  }
+  void feed(const std::string& text) { console_.feed(text); }
   std::string log() const {
     const auto path = scratch_ / "calls.log";
     return std::filesystem::exists(path) ? testing_support::read_text(path) : "";
@@ -40,10 +28,7 @@ class FlashWithAssistant : public ::testing::Test {
 
  private:
   testing_support::ScratchFolder scratch_;
-  std::stringbuf input_;
-  std::ostringstream output_;
-  std::streambuf* saved_input_ = std::cin.rdbuf();
-  std::streambuf* saved_output_ = std::cout.rdbuf();
+  testing_support::ScriptedConsole console_;
 };
 
 }  // namespace

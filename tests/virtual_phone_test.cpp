@@ -10,6 +10,7 @@
 #include "shell/library_binding.hpp"
 #include "tests/support/files.hpp"
 #include "tests/support/memory.hpp"
+#include "tests/support/scripted_console.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
 #include "transfer/partition_table.hpp"
@@ -318,28 +319,17 @@ TEST_F(VirtualPhone, TheCallLogNamesEveryCallWithItsArgumentsAndTheRelease) {
 // is written and read a block at a time, never held.
 TEST_F(VirtualPhone, ARootDiskBackupStaysUnder16MiBOfMemory) {
   release();
-  std::istringstream answers("\\\\.\\USB1\n" + sec_pack().string() + "\n" +
-                             file("root.bin").string() + "\n");
-  std::ostringstream console;
-  std::streambuf* const keyboard = std::cin.rdbuf(answers.rdbuf());
-  std::streambuf* const screen = std::cout.rdbuf(console.rdbuf());
-  forget_pending_input();
+  const testing_support::ScriptedConsole console("\\\\.\\USB1\n" + sec_pack().string() + "\n" +
+                                                 file("root.bin").string() + "\n");
   const std::uint64_t before = testing_support::peak_memory_bytes();
-  try {
-    transfer_partition(partition_address("ROOT_DISK"), partition_size("ROOT_DISK"), false, false);
-  } catch (...) {
-    std::cin.rdbuf(keyboard);
-    std::cout.rdbuf(screen);
-    throw;
-  }
+  transfer_partition(partition_address("ROOT_DISK"), partition_size("ROOT_DISK"), false, false);
   const std::uint64_t after = testing_support::peak_memory_bytes();
-  std::cin.rdbuf(keyboard);
-  std::cout.rdbuf(screen);
 
   EXPECT_LT(after - before, 16u << 20) << "peak grew from " << before << " to " << after;
-  EXPECT_NE(console.str().find("Receiving memory data in progress...\nRestarting the phone..\n"),
-            std::string::npos)
-      << console.str();
+  EXPECT_NE(
+      console.printed().find("Receiving memory data in progress...\nRestarting the phone..\n"),
+      std::string::npos)
+      << console.printed();
   EXPECT_EQ(fs::file_size(file("root.bin.big")), 0x0B748000u);
   const Bytes data = read_bytes(file("root.bin"));
   EXPECT_EQ(data.size(), 24023040u);

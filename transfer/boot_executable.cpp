@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <exception>
 #include <string>
 
 #include "shell/console.hpp"
@@ -19,22 +18,17 @@ void boot_executable() {
   print_line("Loading...");
 
   ReplyBuffer reply{};
-  try {
-    if (phone.open_port(port, reply)) {
-      print_line("Port open... PLUG THE PHONE");
-      print_line("Send of the sec-pack...");
-      // Printed in the console's current number format: hexadecimal once M has run.
-      const std::int32_t result =
-          call_entry(phone.entry().boot_bin_target, phone_channel, executable.c_str(), reply.data(),
-                     phone.status().data());
-      print_line(result);
-      print_line(buffer_text(reply));
-      print_line(buffer_text(phone.status()));
-    } else {
-      print_line("Error");
-    }
-  } catch (const std::exception&) {
-    print_line("Error");
-  }
+  run_guarded_steps([&] {
+    if (!phone.open_port(port, reply)) return false;
+    print_line("Port open... PLUG THE PHONE");
+    print_line("Send of the sec-pack...");
+    // Printed in the console's current number format: hexadecimal once M has run.
+    const std::int32_t result = call_entry(phone.entry().boot_bin_target, phone_channel,
+                                           executable.c_str(), reply.data(), phone.status().data());
+    print_line(result);
+    print_line(buffer_text(reply));
+    print_line(buffer_text(phone.status()));
+    return true;
+  });
   phone.close_port();
 }

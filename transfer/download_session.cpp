@@ -1,6 +1,7 @@
 #include "transfer/download_session.hpp"
 
 #include <array>
+#include <exception>
 #include <type_traits>
 
 #include "shell/console.hpp"
@@ -60,12 +61,22 @@ void DownloadSession::close_port() {
   print_line("Port closed");
 }
 
+void run_guarded_steps(const std::function<bool()>& steps) {
+  try {
+    if (steps()) return;
+  } catch (const std::exception&) {
+    // Nothing about the failure is shown but "Error".
+  }
+  print_line("Error");
+}
+
 std::string ask_port_name() {
   print_prompt("USB port (Ex: \\\\.\\USB1): ");
   return read_line();
 }
 
 std::string ask_sec_pack_file() {
+  // No blank before "(Ex:": the system's own text.
   print_prompt("Sec-pack file(Ex: C:\\", phone_model, "_psi.flb): ");
   return read_line();
 }

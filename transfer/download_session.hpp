@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -101,6 +102,10 @@ class DownloadSession {
   DownloadEntryPoints entry_;
   StatusBuffer status_{};
 };
+
+// The guarded steps of V and X: runs `steps`, which open the port and talk to the phone,
+// and prints "Error" (and nothing else about it) when they give false or raise.
+void run_guarded_steps(const std::function<bool()>& steps);
 
 // Prints the port prompt and reads the port name as a whole line.
 std::string ask_port_name();

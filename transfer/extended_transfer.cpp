@@ -57,6 +57,7 @@ Range ask_confirmed_range() {
     const std::optional<Range> range = ask_range();
     if (!range) continue;
     print_line("Offset: 0x", range->address, "\nSize: 0x", range->size);
+    // No blank after the question mark: the system's own text.
     print_prompt("Valid?");
     if (is_yes(read_char())) return *range;
   }

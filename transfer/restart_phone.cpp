@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <exception>
 #include <string>
 
 #include "shell/console.hpp"
@@ -23,17 +22,13 @@ void restart_phone() {
   print_line("Loading...");
 
   PhoneBuffer<version_reply_size> reply{};
-  try {
-    if (phone.open_port(port, reply)) {
-      call_entry(phone.entry().get_sw_version_data, phone_channel, sec_pack.c_str(), reply.data(),
-                 0u, version_reply_size, phone.status().data());
-      print_line(buffer_text(reply));
-      print_line(buffer_text(phone.status()));
-    } else {
-      print_line("Error");
-    }
-  } catch (const std::exception&) {
-    print_line("Error");
-  }
+  run_guarded_steps([&] {
+    if (!phone.open_port(port, reply)) return false;
+    call_entry(phone.entry().get_sw_version_data, phone_channel, sec_pack.c_str(), reply.data(), 0u,
+               version_reply_size, phone.status().data());
+    print_line(buffer_text(reply));
+    print_line(buffer_text(phone.status()));
+    return true;
+  });
   phone.restart_and_close_port();
 }

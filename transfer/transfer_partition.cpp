@@ -91,7 +91,7 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
                    phone.status().data()) != 0) {
       fail("Error during the sec-pack sending: " + buffer_text(phone.status()));
     }
-    // The system's own text, as it stands.
+    // "sended": the system's own text.
     print_line("sec-pack sended...");
     if (send) {
       send_data(phone, address, size, data_file);

@@ -140,18 +140,31 @@ TEST_F(ExtendedTransfer, RangesTheLibraryCannotTakeAreRefusedBeforeBinding) {
 
 TEST_F(ExtendedTransfer, NumbersPrintInHexadecimalAfterwards) {
   // The boot of a file that does not exist gives -1: in decimal before M, in hexadecimal
-  // after it.
+  // after it, whether M's transfer was refused or went through.
+  write_bytes(work("eep.bin"), random_bytes(0x8000, 6));
   const std::string boot = "X\n" + usb1 + "\nnone.exe\n";
   const std::string refused = "Port open... PLUG THE PHONE\nSend of the sec-pack...\n";
   const std::string after = "\n\nBoot file not found: none.exe\nPort closed\n";
-  const Session session = run_phone(boot + "M\nz\n0\n20000000\ny\nn\nn\n" + boot + "Q\n");
-  EXPECT_EQ(session.output,
-            transcript({boot_opening + refused + "-1" + after,
-                        partition_listing + "Choice: Offset: Size: " + shown("0", "20000000") +
-                            send_question + force_question +
-                            "Range too large for a backup: 0x20000000 bytes (at most "
-                            "0x1fffffff)\n",
-                        boot_opening + refused + "ffffffff" + after}));
+  struct Case {
+    const char* what;
+    std::string input;    // of M
+    std::string printed;  // by M
+  };
+  const Case cases[] = {
+      {"a range refused before binding", "M\nz\n0\n20000000\ny\nn\nn\n",
+       partition_listing + "Choice: Offset: Size: " + shown("0", "20000000") + send_question +
+           force_question +
+           "Range too large for a backup: 0x20000000 bytes (at most 0x1fffffff)\n"},
+      {"a partition sent", "M\na\ny\ny\n" + answers("eep.bin"),
+       partition_listing + "Choice: " + shown("544fc000", "8000") + send_question +
+           transfer_opening + booted + sending + closing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Session session = run_phone(boot + c.input + boot + "Q\n");
+    EXPECT_EQ(session.output, transcript({boot_opening + refused + "-1" + after, c.printed,
+                                          boot_opening + refused + "ffffffff" + after}));
+  }
 }
 
 TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {

@@ -12,6 +12,7 @@
 
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
+#include "tests/support/scripted_console.hpp"
 
 namespace {
 
@@ -61,11 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string typed(reinterpret_cast<const char*>(data + 1 + script_size),
                           size - 1 - script_size);
 
-  std::stringbuf input(typed);
-  std::streambuf* const saved = std::cin.rdbuf(&input);
-  std::cin.clear();
-  std::cin.flags(std::ios_base::skipws | std::ios_base::dec);
-  forget_pending_input();
+  const testing_support::ScriptedConsole console(typed);
 
   // Every read that answers takes at least one character, or leaves its line pending for
   // the next read to drop: the input must have ended after twice as many reads as it has
@@ -76,10 +73,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (read_once(script[reads % script_size])) require(++reads <= read_limit);
     for (std::size_t i = 0; i < script_size; ++i) require(!read_once(script[i]));
   }
-
-  std::cin.rdbuf(saved);
-  std::cin.clear();
-  std::cin.flags(std::ios_base::skipws | std::ios_base::dec);
-  forget_pending_input();
   return 0;
 }

@@ -9,9 +9,6 @@
 
 namespace testing_support {
 
-// A 240 x 320 BMP picture of 24-bit colour (bottom-up rows), the animation tools' size.
-Bytes animation_picture();
-
 // Writes into `folder` a sec-pack file "secpack.fls", a data file "data.bin", an
 // executable "exec.bin", a DFAT container with a CUST image "cust.dfat", a one-frame
 // animation file "animation.bin" and a picture "picture.bmp"; returns their names.

@@ -101,7 +101,6 @@ void check_run(const Session& session, int expected_exit_status) {
   }
 }
 
-
 std::string sanitizer_report(const std::string& errors) {
   for (const char* marker :
        {"AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:"}) {
