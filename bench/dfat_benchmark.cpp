@@ -43,7 +43,7 @@ void copy_image(benchmark::State& state) {
   for (auto _ : state) {
     std::ifstream source(path, std::ios::binary);
     std::ofstream target(target_path, std::ios::binary | std::ios::trunc);
-    copy_cust_image(source, find_cust_section(source), target);
+    copy_cust_image(path.string(), find_cust_section(source), target);
   }
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }

@@ -1,8 +1,9 @@
 #include "packages/dfat.hpp"
 
 #include <array>
+#include <new>
 
-#include "platform/large_buffer.hpp"
+#include "platform/mapped_file.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 
@@ -74,16 +75,22 @@ CustSection find_cust_section(std::istream& source) {
   }
 }
 
-void copy_cust_image(std::istream& source, const CustSection& section, std::ostream& target) {
-  // The length comes from the file: it is checked against the real size before a buffer
-  // of that size is asked for.
-  const std::uint64_t section_end = std::uint64_t{section.offset} + section.length;
-  if (section_end > stream_size(source)) {
-    throw StreamFailure(std::ios_base::failbit | std::ios_base::eofbit);
-  }
+void copy_cust_image(const std::string& source_path, const CustSection& section,
+                     std::ostream& target) {
+  // The length comes from the file: the mapping checks it against the file's real size
+  // before it asks the system for the address space.
   const std::size_t image_size = section.length - cust_header_size;
-  seek_to(source, std::streamoff{section.offset} + cust_header_size);
-  platform::LargeBuffer image(image_size);
-  read_exact(source, image.data(), image_size);
+  const platform::MappedFile image(source_path, std::uint64_t{section.offset} + cust_header_size,
+                                   image_size);
+  switch (image.state()) {
+    case platform::MappedFile::State::mapped:
+      break;
+    case platform::MappedFile::State::too_short:
+      throw StreamFailure(std::ios_base::failbit | std::ios_base::eofbit);
+    case platform::MappedFile::State::cannot_open:
+      throw StreamFailure(std::ios_base::failbit);
+    case platform::MappedFile::State::cannot_map:
+      throw std::bad_alloc();
+  }
   write_all(target, image.data(), image_size);
 }

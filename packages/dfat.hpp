@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string>
 
 // The size of the CUST image section's own header, before the image bytes.
 inline constexpr std::uint32_t cust_header_size = 40;
@@ -28,9 +29,12 @@ struct CustSection {
 // wraps or runs away), or when the image section is shorter than its 40-byte header.
 CustSection find_cust_section(std::istream& source);
 
-// Copies the image of `section` (its bytes from offset 40 to the section's end) from
-// `source` to `target` in one read and one write. A section that runs past the end of
-// the source raises a StreamFailure (fail and end-of-file states, as a short read does)
-// before any buffer is allocated; so does any failed read or write. Nothing is written
-// before the whole image has been read.
-void copy_cust_image(std::istream& source, const CustSection& section, std::ostream& target);
+// Copies the image of `section` (its bytes from offset 40 to the section's end) of the
+// container file at `source_path` to `target` with one write, straight from a read-only
+// mapping of those bytes (platform/mapped_file.hpp): nothing is written before the whole
+// image is known to be in the file. An image that runs past the end of the file raises a
+// StreamFailure (fail and end-of-file states, as a short read does) before anything is
+// mapped, a file that cannot be opened again a StreamFailure (fail state), an image the
+// system cannot map std::bad_alloc, and a failed write a StreamFailure.
+void copy_cust_image(const std::string& source_path, const CustSection& section,
+                     std::ostream& target);

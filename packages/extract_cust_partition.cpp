@@ -33,7 +33,7 @@ void extract_cust_partition() {
 
   const CustSection section = find_cust_section(source);
   print_line("Loading...");
-  copy_cust_image(source, section, target);
+  copy_cust_image(source_path, section, target);
   close_after_writing(target);
   source.close();
 }
