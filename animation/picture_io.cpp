@@ -22,8 +22,11 @@
 #undef fputc
 
 #include <array>
+#include <variant>
+#include <vector>
 
 #include "animation/bmp_header.hpp"
+#include "animation/bmp_pixels.hpp"
 #include "shell/failure.hpp"
 
 // The library's facts about a sample type (its name in messages, its range) for char8_t are
@@ -102,14 +105,33 @@ void load_picture(Picture& picture, const std::string& path) {
   try {
     const File file(std::fopen(path.c_str(), "rb"));
     if (!file) refuse("Failed to open file '" + path + "' for reading.");
-    std::array<std::uint8_t, bmp_header_bytes> header{};
-    const std::size_t got = std::fread(header.data(), 1, header.size(), file.get());
     const auto size = file_size(file.get());
     if (!size) refuse("The size of the file '" + path + "' cannot be told.");
-    if (auto refusal = bmp_refusal(std::span(header.data(), got), *size, path)) refuse(*refusal);
-    picture.load_bmp(file.get());
-    if (!has_frame_shape(picture)) {
-      refuse(wrong_size_message(path, picture.width(), picture.height()));
+    std::array<std::uint8_t, bmp_prefix_bytes> prefix{};
+    const std::size_t got = std::fread(prefix.data(), 1, prefix.size(), file.get());
+    const auto checked = check_bmp(std::span(prefix.data(), got), *size, path);
+    if (const auto* refusal = std::get_if<std::string>(&checked)) refuse(*refusal);
+    const BmpLayout& layout = std::get<BmpLayout>(checked);
+
+    if (layout.reader == BmpReader::image_library) {
+      if (std::fseek(file.get(), 0, SEEK_SET) != 0)
+        refuse("The file '" + path + "' cannot be read.");
+      picture.load_bmp(file.get());
+      if (!has_frame_shape(picture)) {
+        refuse(wrong_size_message(path, picture.width(), picture.height()));
+      }
+      return;
+    }
+    std::vector<std::uint8_t> pixels(layout.pixel_bytes);
+    if (std::fseek(file.get(), static_cast<long>(layout.pixel_offset), SEEK_SET) != 0 ||
+        std::fread(pixels.data(), 1, pixels.size(), file.get()) != pixels.size()) {
+      refuse("The file '" + path + "' cannot be read to the end of its pixels.");
+    }
+    picture.assign(frame_width, frame_height, 1, picture_channels);
+    const auto palette = std::span<const std::uint8_t>(prefix).subspan(
+        layout.palette_offset, std::size_t{4} * layout.palette_colours);
+    if (auto refusal = decode_bmp_pixels(layout, palette, pixels, frame_samples(picture), path)) {
+      refuse(*refusal);
     }
   } catch (const CImgException& error) {
     throw PictureFailure(error.what());

@@ -54,7 +54,9 @@ inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
 // file cannot be written to its end.
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
 
-// Replaces the picture with the BMP file at `path`. The file is checked (bmp_refusal)
-// before the library reads it, and the result must have a frame's shape. Raises
+// Replaces the picture with the BMP file at `path`, which must hold a frame's 240 × 320
+// pixels. Its headers are checked (check_bmp) before any pixel is read; then the image
+// library reads the layouts it decodes exactly, and our own decoders (bmp_pixels.hpp) the
+// others, as if the library had read them. No outside program is ever started. Raises
 // PictureFailure with the reason otherwise; the picture then holds nothing usable.
 void load_picture(Picture& picture, const std::string& path);

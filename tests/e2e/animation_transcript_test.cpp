@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "tests/support/bmp.hpp"
 #include "tests/support/transcript.hpp"
 
-using testing_support::BmpLayout;
+using testing_support::BmpSpec;
 using testing_support::Bytes;
 using testing_support::frame_pixel;
 using testing_support::make_bmp;
@@ -199,7 +201,6 @@ TEST_F(AnimationTranscript, CreationAsksForTheSameFrameAgainAfterAPictureIsRefus
   lying[10] = 0x20;  // pixels said to start inside the headers
   write_bytes(work("lying.bmp"), lying);
   write_bytes(work("text.bmp"), Bytes{'h', 'i', '\n'});
-  const std::string layouts = "; only uncompressed 24-bit and 32-bit BMP pictures can be read.";
   const auto session =
       run("L\nanim.bin\ngood.bmp\nnone.bmp\n   \nwide.bmp\npacked.bmp\nshort.bmp\nlying.bmp\n"
           "text.bmp\nmy pictures.bmp\n\nQ\n");
@@ -210,7 +211,8 @@ TEST_F(AnimationTranscript, CreationAsksForTheSameFrameAgainAfterAPictureIsRefus
                  retry("Failed to open file '   ' for reading.") + picture_prompt(1) +
                  retry("The picture 'wide.bmp' is 320 x 240 pixels, but a frame needs 240 x 320.") +
                  picture_prompt(1) +
-                 retry("The BMP file 'packed.bmp' is compressed (method 1)" + layouts) +
+                 retry("The BMP file 'packed.bmp' is damaged: RLE8 encoding with 24 bits per "
+                       "pixel is impossible.") +
                  picture_prompt(1) +
                  retry("The BMP file 'short.bmp' is damaged: its pixels are said to take 230400 "
                        "bytes from offset 54, after 54 bytes of headers, in a file of 230354 "
@@ -224,6 +226,119 @@ TEST_F(AnimationTranscript, CreationAsksForTheSameFrameAgainAfterAPictureIsRefus
   const Bytes animation = read_bytes(work("anim.bin"));
   EXPECT_EQ(animation, Bytes(2 * frame_size, 0xFF));
   EXPECT_NE(session.errors.find("CImgIOException"), std::string::npos);
+}
+
+// Pictures in every layout L reads besides 24 and 32 bits, as paint programs and converters
+// write them; each frame must be what an independent decoding of the pixels gives.
+TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
+  using testing_support::bmp_file;
+  using testing_support::pixel_rows;
+  using testing_support::RunLengthWriter;
+  const auto colours = [](int count) {
+    std::vector<Rgb> palette;
+    for (int i = 0; i < count; ++i)
+      palette.push_back({static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i),
+                         static_cast<std::uint8_t>(i * 101)});
+    return palette;
+  };
+  // A component of `width` bits shows its value in the top bits of the sample.
+  const auto widened = [](std::uint32_t value, std::uint32_t mask) {
+    const int shift = std::countr_zero(mask);
+    return static_cast<std::uint8_t>(((value & mask) >> shift) << (8 - std::popcount(mask)));
+  };
+  const auto value_at = [](int x, int y) { return static_cast<std::uint32_t>(x + 240 * y); };
+  struct Case {
+    std::string name;
+    Bytes bmp;
+    std::function<Rgb(int, int)> colour;  // what the picture shows at (x, y)
+  };
+  std::vector<Case> cases;
+  const auto add_palette_case = [&](std::string name, BmpSpec spec, int indices) {
+    const auto index = [indices](int x, int y) {
+      return static_cast<std::uint32_t>((x / 3 + y) % indices);
+    };
+    const auto palette = spec.palette;
+    cases.push_back({std::move(name), bmp_file(spec, pixel_rows(spec, index)),
+                     [=](int x, int y) { return palette[index(x, y)]; }});
+  };
+  add_palette_case("1 bit, V4 header", {240, 320, 1, 108, 0, colours(2)}, 2);
+  add_palette_case("4 bits, V5 header", {240, 320, 4, 124, 0, colours(16)}, 16);
+  add_palette_case("8 bits from the top", {240, -320, 8, 40, 0, colours(256)}, 256);
+  add_palette_case("8 bits, a palette of 20 colours", {240, 320, 8, 40, 0, colours(20)}, 20);
+  add_palette_case("4 bits, a palette of 5 colours", {240, -320, 4, 40, 0, colours(5)}, 5);
+  const auto add_fields_case = [&](std::string name, BmpSpec spec,
+                                   std::array<std::uint32_t, 3> masks) {
+    const std::uint32_t pixel_mask = spec.bits == 32 ? 0xFFFFFFFF : 0xFFFF;
+    const auto value = [=](int x, int y) { return value_at(x, y) * 2654435761u & pixel_mask; };
+    cases.push_back({std::move(name), bmp_file(spec, pixel_rows(spec, value)), [=](int x, int y) {
+                       return Rgb{widened(value(x, y), masks[0]), widened(value(x, y), masks[1]),
+                                  widened(value(x, y), masks[2])};
+                     }});
+  };
+  const std::array<std::uint32_t, 3> rgb565 = {0xF800, 0x07E0, 0x001F};
+  add_fields_case("16 bits X1R5G5B5", {240, 320, 16, 40, 0}, {0x7C00, 0x03E0, 0x001F});
+  add_fields_case("16 bits R5G6B5, V5 header, from the top", {240, -320, 16, 124, 3, {}, rgb565},
+                  rgb565);
+  add_fields_case("16 bits X1R5G5B5 bit fields, V3 header",
+                  {240, 320, 16, 56, 3, {}, {0x7C00, 0x03E0, 0x001F}}, {0x7C00, 0x03E0, 0x001F});
+  add_fields_case("16 bits R4G4B4", {240, 320, 16, 40, 3, {}, {0x0F00, 0x00F0, 0x000F}},
+                  {0x0F00, 0x00F0, 0x000F});
+  add_fields_case("32 bits, red in the low byte",
+                  {240, 320, 32, 108, 3, {}, {0xFF, 0xFF00, 0xFF0000}}, {0xFF, 0xFF00, 0xFF0000});
+  // Every 16-bit value, pixel k holding k modulo 65,536: the frame holds the values themselves.
+  const BmpSpec every_value{240, 320, 16, 40, 3, {}, rgb565};
+  cases.push_back(
+      {"16 bits R5G6B5, every value",
+       bmp_file(every_value,
+                pixel_rows(every_value, [&](int x, int y) { return value_at(x, y) & 0xFFFF; })),
+       [&](int x, int y) { return rgb565_colour(value_at(x, y) & 0xFFFF); }});
+  for (const int bits : {8, 4}) {
+    // Runs, a literal, a move over rows and along one, and an end of the picture at row 150.
+    RunLengthWriter rle(bits);
+    for (int row = 0; row < 150; ++row) {
+      int x = 0;
+      if (row == 0) {
+        rle.literal({1, 2, 3, 4, 5, 6, 7});
+        x = 7;
+      }
+      if (row == 5) {
+        rle.run(100, 3, 9);
+        rle.move(40, 2);  // skips the rest of row 5, row 6 and 140 pixels of row 7
+        row += 2;
+        x = 140;
+      }
+      for (; x < 240; x += 60) rle.run(std::min(60, 240 - x), (x / 60 + row) % 16, row % 16);
+      rle.end_row();
+    }
+    rle.end_picture();
+    const auto palette = colours(16);
+    cases.push_back(
+        {"RLE" + std::to_string(bits) + " with a move and an early end",
+         bmp_file({240, 320, static_cast<std::uint16_t>(bits), 40, bits == 8 ? 1u : 2u, palette},
+                  rle.data()),
+         [=](int x, int y) { return palette[rle.index_at(x, y)]; }});
+  }
+
+  std::string input = "L\nanim.bin\n";
+  std::string prompts = target_prompt;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    write_bytes(work("p" + std::to_string(i) + ".bmp"), cases[i].bmp);
+    input += "p" + std::to_string(i) + ".bmp\n";
+    prompts += picture_prompt(static_cast<int>(i));
+  }
+  const auto session = run(input + "\nQ\n");
+  EXPECT_EQ(session.output, transcript({prompts + picture_prompt(static_cast<int>(cases.size()))}));
+  const Bytes animation = read_bytes(work("anim.bin"));
+  ASSERT_EQ(animation.size(), cases.size() * frame_size);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    for (std::size_t k = 0; k < 76'800; ++k) {
+      const Rgb c = cases[i].colour(static_cast<int>(k % 240), static_cast<int>(k / 240));
+      const auto expected =
+          static_cast<std::uint16_t>((c[0] & 0xF8) << 8 | (c[1] & 0xFC) << 3 | c[2] >> 3);
+      ASSERT_EQ(frame_pixel(animation, i, k), expected) << "pixel " << k;
+    }
+  }
 }
 
 TEST_F(AnimationTranscript, CreationWithNoPictureLeavesAnEmptyFile) {

@@ -1,5 +1,6 @@
 // Fuzz harness of the picture loading path of animation creation (the header check, then
-// the image library's BMP reader) and of the animation file checks: any bytes as a BMP
+// the image library's BMP reader or our own decoders of 16-bit, bit-field, short-palette
+// and run-length encoded pixels) and of the animation file checks: any bytes as a BMP
 // file and as an animation file. A refused picture is a proper answer; a picture that
 // loads has a frame's shape and passed the header check; a frame turned into a picture and
 // back is the same frame.
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <variant>
 #include <vector>
 
 #include "animation/animation_format.hpp"
@@ -24,8 +26,8 @@ void require(bool condition) {
 void check_as_picture(const std::uint8_t* data, std::size_t size) {
   const auto path = fuzz_files::empty_folder() / "picture.bmp";
   fuzz_files::write_file(path, data, size);
-  const bool header_passes =
-      !bmp_refusal(std::span(data, std::min(size, bmp_header_bytes)), size, path.string());
+  const bool header_passes = std::holds_alternative<BmpLayout>(
+      check_bmp(std::span(data, std::min(size, bmp_prefix_bytes)), size, path.string()));
   PictureHandle picture = make_empty_picture();
   try {
     load_picture(*picture, path.string());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,47 +16,134 @@ namespace testing_support {
 
 using Rgb = std::array<std::uint8_t, 3>;
 
-struct BmpLayout {
+// What the tests' writer puts in a BMP file's headers.
+struct BmpSpec {
   std::int32_t width = 240;
   std::int32_t height = 320;  // negative: rows stored from the top
-  std::uint16_t bits = 24;    // 24 or 32
-  std::uint32_t info_size = 40;
+  std::uint16_t bits = 24;
+  std::uint32_t info_size = 40;  // 40, or a longer header (52 to 124) holding the bit fields
   std::uint32_t compression = 0;
+  std::vector<Rgb> palette = {};            // as many colours as the file says it holds
+  std::array<std::uint32_t, 3> masks = {};  // red, green, blue, for compression 3
 };
 
-// An uncompressed BMP of `layout` whose pixel (x, y), y from the top, is colour(x, y).
-inline Bytes make_bmp(const BmpLayout& layout, const std::function<Rgb(int, int)>& colour) {
-  const int rows = layout.height < 0 ? -layout.height : layout.height;
-  const std::uint32_t pixel_size = layout.bits / 8;
-  const std::uint32_t row_size = (layout.width * pixel_size + 3) / 4 * 4;
-  const std::uint32_t offset = 14 + layout.info_size;
+// A BMP file of `spec` whose pixel data (uncompressed rows or encoded pixels) is `pixels`.
+inline Bytes bmp_file(const BmpSpec& spec, const Bytes& pixels) {
+  const bool masks_after_header = spec.compression == 3 && spec.info_size == 40;
+  const std::uint32_t offset = 14 + spec.info_size + (masks_after_header ? 12 : 0) +
+                               4 * static_cast<std::uint32_t>(spec.palette.size());
   Bytes bmp{'B', 'M'};
-  put_le(bmp, offset + row_size * rows, 4);
-  put_le(bmp, 0, 4);
-  put_le(bmp, offset, 4);
-  put_le(bmp, layout.info_size, 4);
-  put_le(bmp, static_cast<std::uint32_t>(layout.width), 4);
-  put_le(bmp, static_cast<std::uint32_t>(layout.height), 4);
-  put_le(bmp, 1, 2);
-  put_le(bmp, layout.bits, 2);
-  put_le(bmp, layout.compression, 4);
-  put_le(bmp, row_size * rows, 4);
-  put_le(bmp, 2835, 4);
-  put_le(bmp, 2835, 4);
-  put_le(bmp, 0, 4);
-  put_le(bmp, 0, 4);
-  bmp.resize(offset, 0);
-  for (int stored = 0; stored < rows; ++stored) {
-    const int y = layout.height < 0 ? stored : rows - 1 - stored;
-    for (int x = 0; x < layout.width; ++x) {
-      const Rgb c = colour(x, y);
-      bmp.insert(bmp.end(), {c[2], c[1], c[0]});
-      if (pixel_size == 4) bmp.push_back(0);
-    }
-    bmp.resize(bmp.size() + row_size - layout.width * pixel_size, 0);
+  for (const std::uint32_t field :
+       {offset + static_cast<std::uint32_t>(pixels.size()), 0u, offset, spec.info_size,
+        static_cast<std::uint32_t>(spec.width), static_cast<std::uint32_t>(spec.height)}) {
+    put_le(bmp, field, 4);
   }
+  put_le(bmp, 1, 2);
+  put_le(bmp, spec.bits, 2);
+  for (const std::uint32_t field :
+       {spec.compression, static_cast<std::uint32_t>(pixels.size()), 2835u, 2835u,
+        static_cast<std::uint32_t>(spec.palette.size()), 0u}) {
+    put_le(bmp, field, 4);
+  }
+  if (spec.compression == 3) {
+    for (const std::uint32_t mask : spec.masks) put_le(bmp, mask, 4);
+  }
+  bmp.resize(offset - 4 * spec.palette.size(), 0);
+  for (const Rgb& c : spec.palette) bmp.insert(bmp.end(), {c[2], c[1], c[0], 0});
+  bmp.insert(bmp.end(), pixels.begin(), pixels.end());
   return bmp;
 }
+
+// Uncompressed rows of spec.bits-bit values value(x, y), y from the top: the first pixel
+// of a byte in its top bits below 8 bits, little-endian values from 8 bits up, each row
+// padded to 4 bytes, in the spec's row order.
+inline Bytes pixel_rows(const BmpSpec& spec, const std::function<std::uint32_t(int, int)>& value) {
+  const int rows = spec.height < 0 ? -spec.height : spec.height;
+  const std::size_t row_size = (static_cast<std::size_t>(spec.width) * spec.bits + 31) / 32 * 4;
+  Bytes pixels(row_size * rows, 0);
+  for (int stored = 0; stored < rows; ++stored) {
+    const int y = spec.height < 0 ? stored : rows - 1 - stored;
+    std::uint8_t* row = &pixels[row_size * stored];
+    for (int x = 0; x < spec.width; ++x) {
+      const std::uint32_t v = value(x, y);
+      if (spec.bits < 8) {
+        const int per_byte = 8 / spec.bits;
+        row[x / per_byte] |=
+            static_cast<std::uint8_t>(v << (spec.bits * (per_byte - 1 - x % per_byte)));
+      } else {
+        for (int i = 0; i < spec.bits / 8; ++i)
+          row[x * (spec.bits / 8) + i] = static_cast<std::uint8_t>(v >> (8 * i));
+      }
+    }
+  }
+  return pixels;
+}
+
+// An uncompressed 24-bit or 32-bit BMP of `spec` whose pixel (x, y), y from the top, is
+// colour(x, y).
+inline Bytes make_bmp(const BmpSpec& spec, const std::function<Rgb(int, int)>& colour) {
+  return bmp_file(spec, pixel_rows(spec, [&](int x, int y) {
+                    const Rgb c = colour(x, y);
+                    return std::uint32_t{c[2]} | std::uint32_t{c[1]} << 8 |
+                           std::uint32_t{c[0]} << 16;
+                  }));
+}
+
+// Run-length encoded pixels (RLE8, or RLE4 for 4 bits) of a 240 × 320 picture, written
+// code by code, with the palette index each pixel it paints takes; a pixel never painted
+// keeps index 0.
+class RunLengthWriter {
+ public:
+  explicit RunLengthWriter(int bits) : bits_(bits) {}
+  const Bytes& data() const { return data_; }
+  int index_at(int x, int y) const { return painted_.at(static_cast<std::size_t>(y) * 240 + x); }
+
+  // `count` pixels alternating indices a and b (always a for RLE8).
+  void run(int count, int a, int b = -1) {
+    data_.insert(data_.end(), {static_cast<std::uint8_t>(count), packed(a, b < 0 ? a : b)});
+    for (int i = 0; i < count; ++i) paint(i % 2 == 0 || bits_ == 8 ? a : b);
+  }
+  // Indices as they stand, padded to a whole number of 16-bit words.
+  void literal(const std::vector<int>& indices) {
+    data_.insert(data_.end(), {0, static_cast<std::uint8_t>(indices.size())});
+    const std::size_t start = data_.size();
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      if (bits_ == 8) data_.push_back(static_cast<std::uint8_t>(indices[i]));
+      if (bits_ == 4 && i % 2 == 0) data_.push_back(static_cast<std::uint8_t>(indices[i] << 4));
+      if (bits_ == 4 && i % 2 == 1) data_.back() |= static_cast<std::uint8_t>(indices[i]);
+      paint(indices[i]);
+    }
+    if ((data_.size() - start) % 2 != 0) data_.push_back(0);
+  }
+  void move(int right, int up) {
+    data_.insert(data_.end(),
+                 {0, 2, static_cast<std::uint8_t>(right), static_cast<std::uint8_t>(up)});
+    x_ += right;
+    row_ += up;
+  }
+  void end_row() {
+    data_.insert(data_.end(), {0, 0});
+    x_ = 0;
+    ++row_;
+  }
+  void end_picture() { data_.insert(data_.end(), {0, 1}); }
+
+ private:
+  std::uint8_t packed(int a, int b) const {
+    return static_cast<std::uint8_t>(bits_ == 8 ? a : a << 4 | b);
+  }
+  // Damaged pixels, past a row or the picture, paint nothing.
+  void paint(int index) {
+    if (x_ < 240 && row_ < 320) painted_[static_cast<std::size_t>(319 - row_) * 240 + x_] = index;
+    ++x_;
+  }
+
+  int bits_;
+  Bytes data_;
+  std::vector<int> painted_ = std::vector<int>(240 * 320, 0);
+  int x_ = 0;
+  int row_ = 0;  // stored rows count from the bottom
+};
 
 struct ParsedBmp {
   std::int32_t width = 0;
