@@ -149,6 +149,26 @@ TEST(FindCustSection, ReadsOnlyOneHeaderPerSectionUpToTheImage) {
   }
 }
 
+// A header read that fails in the file's buffer (an I/O error) is the stream's bad state,
+// as a read through the stream would report it.
+TEST(FindCustSection, AFailedReadIsTheBadState) {
+  struct FailingSource : std::streambuf {
+    pos_type seekoff(off_type, std::ios_base::seekdir, std::ios_base::openmode) override {
+      return pos_type(0);
+    }
+    std::streamsize xsgetn(char*, std::streamsize) override {
+      throw std::ios_base::failure("error reading the file");
+    }
+  } source;
+  std::istream stream(&source);
+  try {
+    find_cust_section(stream);
+    ADD_FAILURE() << "the walk went on";
+  } catch (const StreamFailure& failure) {
+    EXPECT_EQ(failure.state(), std::ios_base::badbit);
+  }
+}
+
 TEST(FindCustSection, SectionsMayStartAnywhereBelowTwoGibibytes) {
   const std::uint64_t limit = std::uint64_t{1} << 31;
   struct Case {
