@@ -14,7 +14,7 @@
 #include "tests/support/bmp.hpp"
 #include "tests/support/handles.hpp"
 
-using testing_support::BmpSpec;
+using testing_support::BmpFormat;
 using testing_support::Bytes;
 using testing_support::make_bmp;
 using testing_support::Rgb;
@@ -85,13 +85,13 @@ Bytes with_le32(Bytes bmp, std::size_t at, std::uint32_t value) {
 }  // namespace
 
 TEST(BmpHeaderCheck, AcceptsTheLayoutsTheLibraryDecodes) {
-  const BmpSpec layouts[] = {
+  const BmpFormat layouts[] = {
       {240, 320, 24, 40, 0},  {240, -320, 24, 40, 0}, {240, 320, 32, 40, 0},
       {240, -320, 32, 40, 0}, {240, 320, 24, 108, 0}, {240, 320, 24, 124, 0},
   };
   ScratchFolder folder;
   const PictureHandle picture = make_empty_picture();
-  for (const BmpSpec& layout : layouts) {
+  for (const BmpFormat& layout : layouts) {
     SCOPED_TRACE(testing::Message() << layout.height << " rows, " << layout.bits << " bits, "
                                     << layout.info_size << "-byte header");
     const Bytes bmp = make_bmp(layout, pattern);
@@ -111,7 +111,7 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
   using testing_support::bmp_file;
   using testing_support::pixel_rows;
   using testing_support::RunLengthWriter;
-  const BmpSpec short_palette{240, 320, 8, 40, 0, std::vector<Rgb>(20)};
+  const BmpFormat short_palette{240, 320, 8, 40, 0, std::vector<Rgb>(20)};
   struct Case {
     const char* what;
     Bytes bmp;

@@ -8,7 +8,7 @@
 #include "tests/support/bmp.hpp"
 #include "tests/support/transcript.hpp"
 
-using testing_support::BmpSpec;
+using testing_support::BmpFormat;
 using testing_support::Bytes;
 using testing_support::frame_pixel;
 using testing_support::make_bmp;
@@ -253,12 +253,12 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
     std::function<Rgb(int, int)> colour;  // what the picture shows at (x, y)
   };
   std::vector<Case> cases;
-  const auto add_palette_case = [&](std::string name, BmpSpec spec, int indices) {
+  const auto add_palette_case = [&](std::string name, BmpFormat format, int indices) {
     const auto index = [indices](int x, int y) {
       return static_cast<std::uint32_t>((x / 3 + y) % indices);
     };
-    const auto palette = spec.palette;
-    cases.push_back({std::move(name), bmp_file(spec, pixel_rows(spec, index)),
+    const auto palette = format.palette;
+    cases.push_back({std::move(name), bmp_file(format, pixel_rows(format, index)),
                      [=](int x, int y) { return palette[index(x, y)]; }});
   };
   add_palette_case("1 bit, V4 header", {240, 320, 1, 108, 0, colours(2)}, 2);
@@ -266,14 +266,15 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
   add_palette_case("8 bits from the top", {240, -320, 8, 40, 0, colours(256)}, 256);
   add_palette_case("8 bits, a palette of 20 colours", {240, 320, 8, 40, 0, colours(20)}, 20);
   add_palette_case("4 bits, a palette of 5 colours", {240, -320, 4, 40, 0, colours(5)}, 5);
-  const auto add_fields_case = [&](std::string name, BmpSpec spec,
+  const auto add_fields_case = [&](std::string name, BmpFormat format,
                                    std::array<std::uint32_t, 3> masks) {
-    const std::uint32_t pixel_mask = spec.bits == 32 ? 0xFFFFFFFF : 0xFFFF;
+    const std::uint32_t pixel_mask = format.bits == 32 ? 0xFFFFFFFF : 0xFFFF;
     const auto value = [=](int x, int y) { return value_at(x, y) * 2654435761u & pixel_mask; };
-    cases.push_back({std::move(name), bmp_file(spec, pixel_rows(spec, value)), [=](int x, int y) {
-                       return Rgb{widened(value(x, y), masks[0]), widened(value(x, y), masks[1]),
-                                  widened(value(x, y), masks[2])};
-                     }});
+    cases.push_back(
+        {std::move(name), bmp_file(format, pixel_rows(format, value)), [=](int x, int y) {
+           return Rgb{widened(value(x, y), masks[0]), widened(value(x, y), masks[1]),
+                      widened(value(x, y), masks[2])};
+         }});
   };
   const std::array<std::uint32_t, 3> rgb565 = {0xF800, 0x07E0, 0x001F};
   add_fields_case("16 bits X1R5G5B5", {240, 320, 16, 40, 0}, {0x7C00, 0x03E0, 0x001F});
@@ -286,7 +287,7 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
   add_fields_case("32 bits, red in the low byte",
                   {240, 320, 32, 108, 3, {}, {0xFF, 0xFF00, 0xFF0000}}, {0xFF, 0xFF00, 0xFF0000});
   // Every 16-bit value, pixel k holding k modulo 65,536: the frame holds the values themselves.
-  const BmpSpec every_value{240, 320, 16, 40, 3, {}, rgb565};
+  const BmpFormat every_value{240, 320, 16, 40, 3, {}, rgb565};
   cases.push_back(
       {"16 bits R5G6B5, every value",
        bmp_file(every_value,

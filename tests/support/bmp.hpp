@@ -17,7 +17,7 @@ namespace testing_support {
 using Rgb = std::array<std::uint8_t, 3>;
 
 // What the tests' writer puts in a BMP file's headers.
-struct BmpSpec {
+struct BmpFormat {
   std::int32_t width = 240;
   std::int32_t height = 320;  // negative: rows stored from the top
   std::uint16_t bits = 24;
@@ -27,62 +27,63 @@ struct BmpSpec {
   std::array<std::uint32_t, 3> masks = {};  // red, green, blue, for compression 3
 };
 
-// A BMP file of `spec` whose pixel data (uncompressed rows or encoded pixels) is `pixels`.
-inline Bytes bmp_file(const BmpSpec& spec, const Bytes& pixels) {
-  const bool masks_after_header = spec.compression == 3 && spec.info_size == 40;
-  const std::uint32_t offset = 14 + spec.info_size + (masks_after_header ? 12 : 0) +
-                               4 * static_cast<std::uint32_t>(spec.palette.size());
+// A BMP file of `format` whose pixel data (uncompressed rows or encoded pixels) is `pixels`.
+inline Bytes bmp_file(const BmpFormat& format, const Bytes& pixels) {
+  const bool masks_after_header = format.compression == 3 && format.info_size == 40;
+  const std::uint32_t offset = 14 + format.info_size + (masks_after_header ? 12 : 0) +
+                               4 * static_cast<std::uint32_t>(format.palette.size());
   Bytes bmp{'B', 'M'};
   for (const std::uint32_t field :
-       {offset + static_cast<std::uint32_t>(pixels.size()), 0u, offset, spec.info_size,
-        static_cast<std::uint32_t>(spec.width), static_cast<std::uint32_t>(spec.height)}) {
+       {offset + static_cast<std::uint32_t>(pixels.size()), 0u, offset, format.info_size,
+        static_cast<std::uint32_t>(format.width), static_cast<std::uint32_t>(format.height)}) {
     put_le(bmp, field, 4);
   }
   put_le(bmp, 1, 2);
-  put_le(bmp, spec.bits, 2);
+  put_le(bmp, format.bits, 2);
   for (const std::uint32_t field :
-       {spec.compression, static_cast<std::uint32_t>(pixels.size()), 2835u, 2835u,
-        static_cast<std::uint32_t>(spec.palette.size()), 0u}) {
+       {format.compression, static_cast<std::uint32_t>(pixels.size()), 2835u, 2835u,
+        static_cast<std::uint32_t>(format.palette.size()), 0u}) {
     put_le(bmp, field, 4);
   }
-  if (spec.compression == 3) {
-    for (const std::uint32_t mask : spec.masks) put_le(bmp, mask, 4);
+  if (format.compression == 3) {
+    for (const std::uint32_t mask : format.masks) put_le(bmp, mask, 4);
   }
-  bmp.resize(offset - 4 * spec.palette.size(), 0);
-  for (const Rgb& c : spec.palette) bmp.insert(bmp.end(), {c[2], c[1], c[0], 0});
+  bmp.resize(offset - 4 * format.palette.size(), 0);
+  for (const Rgb& c : format.palette) bmp.insert(bmp.end(), {c[2], c[1], c[0], 0});
   bmp.insert(bmp.end(), pixels.begin(), pixels.end());
   return bmp;
 }
 
-// Uncompressed rows of spec.bits-bit values value(x, y), y from the top: the first pixel
+// Uncompressed rows of format.bits-bit values value(x, y), y from the top: the first pixel
 // of a byte in its top bits below 8 bits, little-endian values from 8 bits up, each row
-// padded to 4 bytes, in the spec's row order.
-inline Bytes pixel_rows(const BmpSpec& spec, const std::function<std::uint32_t(int, int)>& value) {
-  const int rows = spec.height < 0 ? -spec.height : spec.height;
-  const std::size_t row_size = (static_cast<std::size_t>(spec.width) * spec.bits + 31) / 32 * 4;
+// padded to 4 bytes, in the format's row order.
+inline Bytes pixel_rows(const BmpFormat& format,
+                        const std::function<std::uint32_t(int, int)>& value) {
+  const int rows = format.height < 0 ? -format.height : format.height;
+  const std::size_t row_size = (static_cast<std::size_t>(format.width) * format.bits + 31) / 32 * 4;
   Bytes pixels(row_size * rows, 0);
   for (int stored = 0; stored < rows; ++stored) {
-    const int y = spec.height < 0 ? stored : rows - 1 - stored;
+    const int y = format.height < 0 ? stored : rows - 1 - stored;
     std::uint8_t* row = &pixels[row_size * stored];
-    for (int x = 0; x < spec.width; ++x) {
+    for (int x = 0; x < format.width; ++x) {
       const std::uint32_t v = value(x, y);
-      if (spec.bits < 8) {
-        const int per_byte = 8 / spec.bits;
+      if (format.bits < 8) {
+        const int per_byte = 8 / format.bits;
         row[x / per_byte] |=
-            static_cast<std::uint8_t>(v << (spec.bits * (per_byte - 1 - x % per_byte)));
+            static_cast<std::uint8_t>(v << (format.bits * (per_byte - 1 - x % per_byte)));
       } else {
-        for (int i = 0; i < spec.bits / 8; ++i)
-          row[x * (spec.bits / 8) + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        for (int i = 0; i < format.bits / 8; ++i)
+          row[x * (format.bits / 8) + i] = static_cast<std::uint8_t>(v >> (8 * i));
       }
     }
   }
   return pixels;
 }
 
-// An uncompressed 24-bit or 32-bit BMP of `spec` whose pixel (x, y), y from the top, is
+// An uncompressed 24-bit or 32-bit BMP of `format` whose pixel (x, y), y from the top, is
 // colour(x, y).
-inline Bytes make_bmp(const BmpSpec& spec, const std::function<Rgb(int, int)>& colour) {
-  return bmp_file(spec, pixel_rows(spec, [&](int x, int y) {
+inline Bytes make_bmp(const BmpFormat& format, const std::function<Rgb(int, int)>& colour) {
+  return bmp_file(format, pixel_rows(format, [&](int x, int y) {
                     const Rgb c = colour(x, y);
                     return std::uint32_t{c[2]} | std::uint32_t{c[1]} << 8 |
                            std::uint32_t{c[0]} << 16;
