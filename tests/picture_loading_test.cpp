@@ -133,11 +133,6 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
       {"JPEG inside", make_bmp({240, 320, 24, 40, 4}, pattern),
        "The BMP file 'p.bmp' holds a JPEG picture; only pixels of the BMP format itself can be "
        "read."},
-      {"unknown method", make_bmp({240, 320, 24, 40, 9}, pattern),
-       "The BMP file 'p.bmp' is compressed with method 9, which cannot be read; uncompressed, "
-       "RLE8, RLE4 and bit-field pixels can."},
-      {"two planes", with_le32(good, 26, 2 | 24 << 16),
-       "The BMP file 'p.bmp' has 2 planes; pictures of one plane can be read."},
       {"12 bits", with_le32(good, 26, 1 | 12 << 16),
        "The BMP file 'p.bmp' has 12 bits per pixel; 1, 4, 8, 16, 24 and 32 bits can be read."},
       {"RLE8 of 24 bits", make_bmp({240, 320, 24, 40, 1}, pattern),
@@ -152,9 +147,6 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
       {"overlapping bit fields", bmp_file({240, 320, 16, 40, 3, {}, {0xF800, 0x0FE0, 0x1F}}, {}),
        "The BMP file 'p.bmp' has bit fields red 0x0000F800, green 0x00000FE0, blue 0x0000001F" +
            unusable_fields + "16-bit pixel, apart from the others."},
-      {"10-bit fields", bmp_file({240, 320, 32, 56, 3, {}, {0x3FF00000, 0xFFC00, 0x3FF}}, {}),
-       "The BMP file 'p.bmp' has bit fields red 0x3FF00000, green 0x000FFC00, blue 0x000003FF" +
-           unusable_fields + "32-bit pixel, apart from the others."},
       {"landscape", make_bmp({320, 240, 24, 40, 0}, pattern),
        "The picture 'p.bmp' is 320 x 240 pixels, but a frame needs 240 x 320."},
       {"smaller", make_bmp({10, 5, 24, 40, 0}, pattern),
@@ -172,11 +164,6 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
       {"offset past 2^31", with_le32(good, 10, 0x8000'0000u),
        damaged + "its pixels are said to take 230400 bytes from offset 2147483648, after 54 "
                  "bytes of headers, in a file of 230454 bytes."},
-      {"bit fields inside the pixels",
-       with_le32(bmp_file({240, 320, 16, 40, 3, {}, {0xF800, 0x07E0, 0x001F}}, Bytes(153'600)), 10,
-                 54),
-       damaged + "its pixels are said to take 153600 bytes from offset 54, after 66 bytes of "
-                 "headers, in a file of 153666 bytes."},
       {"a palette running into the pixels",
        with_le32(bmp_file(short_palette, pixel_rows(short_palette, [](int, int) { return 1; })), 46,
                  300),
@@ -188,21 +175,7 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
        damaged + "pixel (7, 3) uses colour 25 of a palette of 20.", true},
       {"a run past its row", run_length_bmp(8, 256, [](RunLengthWriter& w) { w.run(241, 1); }),
        damaged + "a run of 241 pixels passes the end of row 319.", true},
-      {"a literal past its row",
-       run_length_bmp(4, 16,
-                      [](RunLengthWriter& w) {
-                        w.run(236, 1, 2);
-                        w.literal({1, 2, 3, 4, 5});
-                      }),
-       damaged + "a run of 5 pixels passes the end of row 319.", true},
       {"a move past the edge", run_length_bmp(8, 256, [](RunLengthWriter& w) { w.move(241, 0); }),
-       damaged + "a move passes the edge of the picture.", true},
-      {"a move below the last row",
-       run_length_bmp(8, 256,
-                      [](RunLengthWriter& w) {
-                        w.move(0, 255);
-                        w.move(1, 65);
-                      }),
        damaged + "a move passes the edge of the picture.", true},
       {"rows past the last",
        run_length_bmp(8, 256,

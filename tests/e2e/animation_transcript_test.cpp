@@ -280,8 +280,6 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
   add_fields_case("16 bits X1R5G5B5", {240, 320, 16, 40, 0}, {0x7C00, 0x03E0, 0x001F});
   add_fields_case("16 bits R5G6B5, V5 header, from the top", {240, -320, 16, 124, 3, {}, rgb565},
                   rgb565);
-  add_fields_case("16 bits X1R5G5B5 bit fields, V3 header",
-                  {240, 320, 16, 56, 3, {}, {0x7C00, 0x03E0, 0x001F}}, {0x7C00, 0x03E0, 0x001F});
   add_fields_case("16 bits R4G4B4", {240, 320, 16, 40, 3, {}, {0x0F00, 0x00F0, 0x000F}},
                   {0x0F00, 0x00F0, 0x000F});
   add_fields_case("32 bits, red in the low byte",
