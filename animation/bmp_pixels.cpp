@@ -1,7 +1,6 @@
 #include "animation/bmp_pixels.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 
 namespace {
