@@ -138,7 +138,7 @@ class RunLengthDecoder {
       if (data_.size() - at_ < 2) {
         // Every row ended by its end-of-row code also ends the picture.
         if (at_ == data_.size() && x_ == 0 && row_ == frame_height) return std::nullopt;
-        return damaged_ + "its encoded pixels end before their end-of-picture code.";
+        return ended_early();
       }
       const std::uint32_t count = data_[at_];
       const std::uint32_t code = data_[at_ + 1];
@@ -195,15 +195,12 @@ class RunLengthDecoder {
     }
     const std::uint8_t* indices = &data_[at_];
     at_ += padded;
-    return run(count, [&](std::uint32_t i) {
-      return layout_.reader == BmpReader::rle8 ? indices[i] : index_in(indices[i / 2], i);
-    });
+    const std::uint32_t per_byte = layout_.reader == BmpReader::rle8 ? 1 : 2;
+    return run(count, [&](std::uint32_t i) { return index_in(indices[i / per_byte], i); });
   }
 
   std::optional<std::string> move() {
-    if (data_.size() - at_ < 2) {
-      return damaged_ + "its encoded pixels end before their end-of-picture code.";
-    }
+    if (data_.size() - at_ < 2) return ended_early();
     const std::size_t x = x_ + data_[at_];
     const std::size_t row = row_ + data_[at_ + 1];
     at_ += 2;
@@ -214,6 +211,10 @@ class RunLengthDecoder {
     x_ = x;
     row_ = row;
     return std::nullopt;
+  }
+
+  std::string ended_early() const {
+    return damaged_ + "its encoded pixels end before their end-of-picture code.";
   }
 
   std::string past_last_row() const {
