@@ -1,23 +1,10 @@
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "packages/actions.hpp"
 #include "packages/dfat.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
-
-namespace {
-
-// Opening the target truncates it, so a target that is the source itself (under another
-// spelling, a link or a hard link) would be emptied before it is read.
-bool same_file(const std::string& first, const std::string& second) {
-  std::error_code unknown;  // a missing target cannot be the open source
-  return std::filesystem::equivalent(first, second, unknown);
-}
-
-}  // namespace
 
 void extract_cust_partition() {
   print_prompt("Source file (Ex: C:\\", phone_model, "AT_CUST.dfat): ");
@@ -26,6 +13,7 @@ void extract_cust_partition() {
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
+  // Opening the target truncates it: a target that is the source would be emptied unread.
   if (same_file(source_path, target_path)) {
     fail("Target file is the source file: choose another target");
   }

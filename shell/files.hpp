@@ -24,6 +24,10 @@ void seek_to(std::istream& stream, std::streamoff position);
 // The size of the file behind the stream; leaves the position at the start.
 std::uint64_t stream_size(std::istream& stream);
 
+// Whether the two paths name one file: the same path, another spelling of it, a symbolic
+// or a hard link. A path that names no file names no other.
+bool same_file(const std::string& first, const std::string& second);
+
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
 // is reported too (a failed flush is a bad state, a failed close a fail state).
 void close_after_writing(std::ofstream& stream);
