@@ -10,8 +10,8 @@
 #include "vendor_abi/upgrade_libraries.hpp"
 
 void extract_kdz_files() {
-  // Made before the library is bound: the text the entry leaves in it is allocated by the
-  // program's string manager and outlives the library's release.
+  // Made before the library is bound, and so released after it: an entry that fills it
+  // through its address allocates with the program's string manager.
   vendor_abi::CString result;
   Library library = bind_library("LGMUpgradeDL.dll");
   void* start_upgrade = require_entry_point(library, "dll_StartUpgrade");
@@ -24,5 +24,8 @@ void extract_kdz_files() {
   // A failure inside the entry leaves the result text as the entry left it.
   platform::call_guarded(
       [&] { platform::call_restoring_stack(extract, &result, kdz_path.argument()); });
+  // An entry that returns its text by value builds it with the library's own manager,
+  // which leaves with the library: the text becomes the program's while it is loaded.
+  result.take_as_own();
   print_line(result.c_str());
 }

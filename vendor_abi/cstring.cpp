@@ -147,4 +147,18 @@ CStringArgument CString::argument() const {
   return {share(header_of(characters_))};
 }
 
+void CString::take_as_own() {
+  CStringData* data = header_of(characters_);
+  if (data->manager == &manager) return;
+  CStringData* copy = manager.table->allocate(&manager, data->length, 1);
+  if (copy) {
+    std::memcpy(copy->characters(), data->characters(), static_cast<std::size_t>(data->length));
+    copy->characters()[data->length] = '\0';
+    copy->length = data->length;
+  }
+  release(data);
+  characters_ = copy ? copy->characters() : manager.table->nil_string(&manager)->characters();
+  if (!copy) throw std::bad_alloc();
+}
+
 }  // namespace vendor_abi

@@ -87,6 +87,15 @@ class CString {
   // behind, never released twice.
   CStringArgument argument() const;
 
+  // Makes the buffer the program's own. A routine that returns a CString by value
+  // constructs it in the caller's slot, from its own framework: with a manager and memory
+  // of the library's. Such a buffer is copied into one of the program's manager and the
+  // library's reference released through the library's manager, so this must run while
+  // the library is loaded. What the slot held before was overwritten unreleased, and is
+  // not released now. Raises std::bad_alloc when no copy can be had (the string is then
+  // empty and the library's reference released all the same).
+  void take_as_own();
+
  private:
   char* characters_;
 };

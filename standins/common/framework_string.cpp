@@ -103,6 +103,10 @@ CString CString::Adopt(char* characters) {
   return CString(characters, Adopted{});
 }
 
+void CString::ConstructIn(CString* slot) const {
+  slot->Attach(CloneData(GetData()));
+}
+
 CString& CString::operator=(const CString& source) {
   CStringData* source_data = source.GetData();
   CStringData* old = GetData();

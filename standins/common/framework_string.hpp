@@ -60,6 +60,9 @@ class CString {
 
   // Takes over the reference that `characters` (a CString's characters) carries.
   static CString Adopt(char* characters);
+  // As a function that returns a CString by value does with its hidden return slot:
+  // constructs a copy in `slot`, overwriting whatever it holds without releasing it.
+  void ConstructIn(CString* slot) const;
 
  private:
   struct Adopted {};

@@ -52,4 +52,8 @@ bool act_out_fault(const char* routine) {
   return mode == "fail";
 }
 
+bool mode_is(const char* routine, const char* mode) {
+  return fault_mode(routine) == mode;
+}
+
 }  // namespace standin

@@ -7,6 +7,7 @@
 //   handled  faults inside a handler of its own, which takes the fault, and then works
 //            normally;
 //   fail     gives up cleanly.
+// A routine may know modes of its own, which it asks for with mode_is.
 #pragma once
 
 #include "standins/common/framework_string.hpp"
@@ -20,5 +21,8 @@ void log_line(const CString& line);
 // returns true for "fail" (the routine then gives up its own way), false when the
 // routine is to work normally.
 bool act_out_fault(const char* routine);
+
+// Whether KORVANTA_STANDIN_FAULTS names `mode` for `routine`.
+bool mode_is(const char* routine, const char* mode);
 
 }  // namespace standin

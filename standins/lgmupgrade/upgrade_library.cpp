@@ -107,9 +107,15 @@ extern "C" void lgm_start_upgrade() {
 
 // Writes the result through the caller's string: the first write forks the caller's
 // (shared, empty) buffer, the later ones grow it, all through the caller's manager.
+// In the mode "by_value" it is instead an entry `CString f(CString)`, whose hidden return
+// slot comes first: it constructs the result there with this library's own manager.
 extern "C" void lgm_extract_kdz(CString* result, CStringArg kdz_argument) {
   const CString& kdz_path = received(kdz_argument);
   log_line(CString("kdz_extraction(") + quoted(kdz_path) + ")");
+  if (standin::mode_is("kdz_extraction", "by_value")) {
+    standin::extract_kdz(kdz_path.GetString()).ConstructIn(result);
+    return;
+  }
   *result = "Extraction of ";
   *result += kdz_path;
   *result += " did not finish";

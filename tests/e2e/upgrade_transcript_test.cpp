@@ -281,6 +281,9 @@ TEST_F(UpgradeTranscript, KdzEntryThatFailsLeavesItsResultTextPrinted) {
       // A fault the entry handles itself is the entry's own: the extraction goes on.
       {"kdz_extraction=handled", "Wrote 1 file into fw_extracted: a (4 bytes)",
        "kdz_extraction handled a fault of its own\n"},
+      // An entry that returns its text by value, in a buffer of the library's own manager:
+      // the text must be the program's before the library is released.
+      {"kdz_extraction=by_value", "Wrote 1 file into fw_extracted: a (4 bytes)", ""},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.faults);
@@ -292,7 +295,7 @@ TEST_F(UpgradeTranscript, KdzEntryThatFailsLeavesItsResultTextPrinted) {
     EXPECT_EQ(session.exit_status, 0);
     EXPECT_EQ(calls(),
               repeated(loaded(upgrade, "kdz_extraction(\"fw.kdz\")\n" + test.outcome), 10));
-    EXPECT_EQ(fs::exists(work("fw_extracted")), test.faults == "kdz_extraction=handled");
+    EXPECT_EQ(fs::exists(work("fw_extracted")), test.result.starts_with("Wrote"));
   }
 }
 
