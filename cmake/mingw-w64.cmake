@@ -20,6 +20,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The C++ runtime, libgcc and winpthread go into every program and library, so that
 # korvanta.exe runs on a stock Windows installation without MinGW's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The oldest Windows the program runs on is Windows 7 SP1 (6.1): its image says so in its
+# OS and subsystem version fields, instead of the linker's NT 4.0.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--major-os-version,6,--minor-os-version,1"
+       " -Wl,--major-subsystem-version,6,--minor-subsystem-version,1")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 # Test programs (and gtest_discover_tests) run under wine, in a wine prefix of the build.

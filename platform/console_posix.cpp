@@ -11,4 +11,8 @@ void drop_typed_ahead_input() {
 
 void prepare_console_output() {}
 
+// A POSIX terminal hands over the same bytes that the file functions take.
+ConsolePathCodePage::ConsolePathCodePage() = default;
+ConsolePathCodePage::~ConsolePathCodePage() = default;
+
 }  // namespace platform

@@ -17,19 +17,62 @@ bool is_absolute_folder(const std::string& folder) {
          folder.rfind("\\\\", 0) == 0;
 }
 
-// A library file at a path; its own dependencies are looked for beside it, in the
-// program's folder and in the system's, never in the current folder.
-HMODULE load_file(const std::string& path) {
+// The LOAD_LIBRARY_SEARCH_* flags exist only where kernel32 exports AddDllDirectory
+// (Windows 8, and Windows 7 with KB2533623); elsewhere LoadLibraryExA refuses them with
+// ERROR_INVALID_PARAMETER. There, the current folder is taken out of the search for the
+// libraries' own dependencies instead (wine ignores this; Windows does not).
+bool search_flags_available() {
+  static const bool available = [] {
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (kernel32 && GetProcAddress(kernel32, "AddDllDirectory")) return true;
+    SetDllDirectoryA("");
+    return false;
+  }();
+  return available;
+}
+
+// The full path of `path`, with backslashes only, as the search flags need; empty when it
+// is too long.
+std::string full_path(const std::string& path) {
   char full[MAX_PATH];
   const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  // The search flags take a fully qualified path with backslashes only.
+  if (length == 0 || length >= MAX_PATH) return {};
   for (DWORD i = 0; i < length; ++i) {
     if (full[i] == '/') full[i] = '\\';
   }
-  if (GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES) return nullptr;
-  return LoadLibraryExA(full, nullptr,
-                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  return std::string(full, length);
+}
+
+// A library file at a full path whose own dependencies are looked for beside it first:
+// then in the program's folder and the system's (with the search flags), or in the
+// platform's order without the current folder (without them).
+HMODULE load_beside_its_dependencies(const std::string& full) {
+  return LoadLibraryExA(full.c_str(), nullptr,
+                        search_flags_available()
+                            ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+                            : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// A library file at a path, when it exists.
+HMODULE load_file(const std::string& path) {
+  const std::string full = full_path(path);
+  if (full.empty() || GetFileAttributesA(full.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+  return load_beside_its_dependencies(full);
+}
+
+std::string program_folder() {
+  char file[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, file, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  const std::string path(file, length);
+  const std::size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+std::string system_folder() {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
 }
 
 std::string windows_folder() {
@@ -53,13 +96,18 @@ LibraryHandle load_library(const char* name) {
   if (file.empty()) return nullptr;
   if (!is_bare_name(file)) return load_file(file);
   // The program's folder and the system folder first, as the platform's search does.
-  if (HMODULE module = LoadLibraryExA(
-          name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    return module;
+  std::string folders;
+  if (search_flags_available()) {
+    if (HMODULE module = LoadLibraryExA(
+            name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+      return module;
+    }
+  } else {
+    folders = program_folder() + ";" + system_folder() + ";";
   }
   // Then the 16-bit system folder, the Windows folder and PATH, leaving out the current
   // folder that the platform's search would try before PATH, and every relative folder.
-  std::string folders = windows_folder() + "\\system;" + windows_folder() + ";" + path_variable();
+  folders += windows_folder() + "\\system;" + windows_folder() + ";" + path_variable();
   std::size_t start = 0;
   while (start <= folders.size()) {
     std::size_t end = folders.find(';', start);
@@ -77,7 +125,21 @@ LibraryHandle load_library(const char* name) {
 }
 
 LibraryHandle load_library_as_typed(const char* path) {
-  return LoadLibraryA(path);
+  // A path that names a folder keeps that folder for the library's own dependencies,
+  // which a vendor's library may ship beside it.
+  const std::string typed = path;
+  if (is_bare_name(typed)) {
+    if (search_flags_available()) return LoadLibraryA(path);
+    // Without the search flags the current folder is out of the process's search: back
+    // in for this one load.
+    SetDllDirectoryA(nullptr);
+    const HMODULE module = LoadLibraryA(path);
+    SetDllDirectoryA("");
+    return module;
+  }
+  const std::string full = full_path(typed);
+  return full.empty() ? nullptr
+                      : LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 void* library_symbol(LibraryHandle library, const char* name) {

@@ -3,5 +3,6 @@
 
 int main() {
   platform::prepare_console_output();
+  const platform::ConsolePathCodePage path_code_page;
   return run_menu();
 }
