@@ -1,5 +1,8 @@
 #include "shell/files.hpp"
 
+#include <filesystem>
+#include <system_error>
+
 #include "shell/failure.hpp"
 
 std::ifstream open_for_reading(const std::string& path) {
@@ -46,4 +49,9 @@ void close_after_writing(std::ofstream& stream) {
   check_stream(stream);
   stream.close();
   check_stream(stream);
+}
+
+bool same_file(const std::string& first, const std::string& second) {
+  std::error_code unknown;  // a missing file is no other file
+  return std::filesystem::equivalent(first, second, unknown);
 }

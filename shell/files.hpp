@@ -27,3 +27,7 @@ std::uint64_t stream_size(std::istream& stream);
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
 // is reported too (a failed flush is a bad state, a failed close a fail state).
 void close_after_writing(std::ofstream& stream);
+
+// Whether the two paths name one file (under another spelling, a link or a hard link). A
+// path that names no existing file names no file of the other.
+bool same_file(const std::string& first, const std::string& second);
