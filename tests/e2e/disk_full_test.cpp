@@ -1,6 +1,7 @@
-// A full disk under the files that K and a backup write: the file being written is a link
-// to the full device. The write failure is reported as a bad stream, the menu comes back,
-// and every other file is left as it was.
+// A full disk under the files that K, L and a backup write: the file being written is a
+// link to the full device, or lies on a small file system of its own that fills up part
+// way. The failure is reported, the menu comes back, and every other file is left as it
+// was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "tests/support/action_files.hpp"
+#include "tests/support/small_disk.hpp"
 #include "tests/support/transcript.hpp"
 
 using testing_support::read_bytes;
@@ -40,15 +42,17 @@ class DiskFull : public TranscriptTest {
 
 }  // namespace
 
-TEST_F(DiskFull, AFailedWriteIsABadStreamAndTheMenuComesBack) {
+TEST_F(DiskFull, AFailedWriteIsReportedAndTheMenuComesBack) {
   if (!fs::exists(full_device)) GTEST_SKIP() << "no device that refuses every write";
   const struct {
     const char* action;
     std::string input;
     const char* written;  // the file that the action writes, linked to the full device
+    std::string failure;
   } cases[] = {
-      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp"},
-      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin"},
+      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp",
+       "Error when operating: The file 'frame0.bmp' cannot be written to its end.\n"},
+      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin", write_failure},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.action);
@@ -56,11 +60,51 @@ TEST_F(DiskFull, AFailedWriteIsABadStreamAndTheMenuComesBack) {
     const auto session =
         run(test.input + "W\nQ\n", {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()}});
     // The failure is the last line of the action's pass; an invalid choice follows.
-    const std::string tail = write_failure + "\n" + testing_support::menu +
+    const std::string tail = test.failure + "\n" + testing_support::menu +
                              "Choice: Invalid choice\n\n" + testing_support::menu + "Choice: \n";
     ASSERT_GE(session.output.size(), tail.size());
     EXPECT_EQ(session.output.substr(session.output.size() - tail.size()), tail) << session.output;
     EXPECT_TRUE(fs::is_symlink(work(test.written)));
+    expect_other_files_kept();
+  }
+}
+
+TEST_F(DiskFull, AFrameOrPictureThatDoesNotFitIsNotLeftInPart) {
+  constexpr std::uintmax_t frame = 153'600;
+  constexpr std::uintmax_t picture = 230'454;
+  // Six frames fit on it and four pictures; the seventh frame and the fifth picture do not.
+  const testing_support::SmallDisk disk(work("disk"), 1 << 20);
+  if (!disk.mounted()) {
+    GTEST_SKIP() << "no small file system can be mounted here (it takes root on Linux): the "
+                    "cut frame and the removed picture go untested";
+  }
+  testing_support::write_bytes(work("six.bin"), testing_support::Bytes(6 * frame, 0x5A));
+  std::string pictures;
+  for (int number = 0; number < 7; ++number) pictures += "picture.bmp\n";
+  const struct {
+    const char* action;
+    std::string input;
+    std::string failure;
+    std::map<std::string, std::uintmax_t> left;  // on the small disk, with their sizes
+  } cases[] = {
+      {"L", "L\ndisk/anim.bin\n" + pictures, write_failure, {{"anim.bin", 6 * frame}}},
+      {"K",
+       "K\nsix.bin\ndisk/f\n",
+       "Error when operating: The file 'disk/f4.bmp' cannot be written to its end.\n",
+       {{"f0.bmp", picture}, {"f1.bmp", picture}, {"f2.bmp", picture}, {"f3.bmp", picture}}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.action);
+    for (const auto& entry : fs::directory_iterator(work("disk"))) fs::remove(entry.path());
+    const auto session = run(test.input + "Q\n");
+    EXPECT_TRUE(
+        session.output.ends_with(test.failure + "\n" + testing_support::menu + "Choice: \n"))
+        << session.output;
+    std::map<std::string, std::uintmax_t> left;
+    for (const auto& entry : fs::directory_iterator(work("disk"))) {
+      left[entry.path().filename().string()] = entry.file_size();
+    }
+    EXPECT_EQ(left, test.left);
     expect_other_files_kept();
   }
 }
