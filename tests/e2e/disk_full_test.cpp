@@ -4,12 +4,12 @@
 // was.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "tests/support/action_files.hpp"
-#include "tests/support/small_disk.hpp"
 #include "tests/support/transcript.hpp"
 
 using testing_support::read_bytes;
@@ -22,6 +22,21 @@ namespace fs = std::filesystem;
 const fs::path full_device = "/dev/full";
 const std::string write_failure =
     "Error during opening/reading/writing of file: ios_base::badbit set\n";
+
+// A 1 MiB memory file system on `folder` while the object lives, where the test may mount
+// one (Linux, as root): six frames fit on it and four pictures.
+struct SmallDisk {
+  explicit SmallDisk(const fs::path& folder) : folder(folder.string()) {
+    fs::create_directory(folder);
+    const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + this->folder + "' 2>/dev/null";
+    mounted = fs::exists("/proc/self/mounts") && std::system(mount.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted) std::system(("umount -l '" + folder + "'").c_str());
+  }
+  std::string folder;
+  bool mounted;
+};
 
 class DiskFull : public TranscriptTest {
  protected:
@@ -70,32 +85,24 @@ TEST_F(DiskFull, AFailedWriteIsReportedAndTheMenuComesBack) {
 }
 
 TEST_F(DiskFull, AFrameOrPictureThatDoesNotFitIsNotLeftInPart) {
-  constexpr std::uintmax_t frame = 153'600;
-  constexpr std::uintmax_t picture = 230'454;
-  // Six frames fit on it and four pictures; the seventh frame and the fifth picture do not.
-  const testing_support::SmallDisk disk(work("disk"), 1 << 20);
-  if (!disk.mounted()) {
-    GTEST_SKIP() << "no small file system can be mounted here (it takes root on Linux): the "
-                    "cut frame and the removed picture go untested";
-  }
+  const SmallDisk disk(work("disk"));
+  if (!disk.mounted) GTEST_SKIP() << "NOT TESTED: no small file system can be mounted here";
+  constexpr std::uintmax_t frame = 153'600, picture = 230'454;
   testing_support::write_bytes(work("six.bin"), testing_support::Bytes(6 * frame, 0x5A));
-  std::string pictures;
+  std::string pictures;  // seven: the seventh frame does not fit
   for (int number = 0; number < 7; ++number) pictures += "picture.bmp\n";
   const struct {
-    const char* action;
     std::string input;
     std::string failure;
     std::map<std::string, std::uintmax_t> left;  // on the small disk, with their sizes
   } cases[] = {
-      {"L", "L\ndisk/anim.bin\n" + pictures, write_failure, {{"anim.bin", 6 * frame}}},
-      {"K",
-       "K\nsix.bin\ndisk/f\n",
+      {"L\ndisk/a.bin\n" + pictures, write_failure, {{"a.bin", 6 * frame}}},
+      {"K\nsix.bin\ndisk/f\n",
        "Error when operating: The file 'disk/f4.bmp' cannot be written to its end.\n",
        {{"f0.bmp", picture}, {"f1.bmp", picture}, {"f2.bmp", picture}, {"f3.bmp", picture}}},
   };
   for (const auto& test : cases) {
-    SCOPED_TRACE(test.action);
-    for (const auto& entry : fs::directory_iterator(work("disk"))) fs::remove(entry.path());
+    SCOPED_TRACE(test.input);
     const auto session = run(test.input + "Q\n");
     EXPECT_TRUE(
         session.output.ends_with(test.failure + "\n" + testing_support::menu + "Choice: \n"))
@@ -103,6 +110,7 @@ TEST_F(DiskFull, AFrameOrPictureThatDoesNotFitIsNotLeftInPart) {
     std::map<std::string, std::uintmax_t> left;
     for (const auto& entry : fs::directory_iterator(work("disk"))) {
       left[entry.path().filename().string()] = entry.file_size();
+      fs::remove(entry.path());
     }
     EXPECT_EQ(left, test.left);
     expect_other_files_kept();
