@@ -1,5 +1,7 @@
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "animation/actions.hpp"
@@ -9,13 +11,35 @@
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 
+namespace {
+
+// Writes one frame at the end of the target. A frame that cannot be written whole is cut
+// off again, so that the file keeps the whole frames before it; then the stream failure
+// goes on.
+void append_frame(std::ofstream& target, const std::string& target_path,
+                  const std::vector<std::uint8_t>& frame) {
+  try {
+    write_all(target, reinterpret_cast<const char*>(frame.data()), frame.size());
+  } catch (const StreamFailure&) {
+    target.close();  // nothing the stream still holds may land after the cut
+    std::error_code unknown;
+    const auto size = std::filesystem::file_size(target_path, unknown);
+    if (!unknown)
+      std::filesystem::resize_file(target_path, size / frame_bytes * frame_bytes, unknown);
+    throw;
+  }
+}
+
+}  // namespace
+
 void create_animation() {
   const PictureHandle picture = make_empty_picture();
   std::vector<std::uint8_t> frame(frame_bytes);
 
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
-  std::string path = read_word();
-  std::ofstream target = open_for_writing(path);
+  const std::string target_path = read_word();
+  std::ofstream target = open_for_writing(target_path);
+  std::string path;
 
   for (std::int32_t count = 0;;) {
     // "fileFichier" and "n" run together: the system's own text.
@@ -33,7 +57,7 @@ void create_animation() {
       continue;
     }
     encode_frame(frame_samples(*picture), FrameBytes(frame.data(), frame_bytes));
-    write_all(target, reinterpret_cast<const char*>(frame.data()), frame.size());
+    append_frame(target, target_path, frame);
     ++count;
   }
   close_after_writing(target);

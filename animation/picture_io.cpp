@@ -22,13 +22,14 @@
 #undef fputc
 
 #include <array>
+#include <filesystem>
+#include <system_error>
 #include <variant>
 #include <vector>
 
 #include "animation/bmp_header.hpp"
 #include "animation/bmp_pixels.hpp"
 #include "platform/simd_clones.hpp"
-#include "shell/failure.hpp"
 
 // The library's facts about a sample type (its name in messages, its range) for char8_t are
 // those of unsigned char.
@@ -48,6 +49,16 @@ using File = std::unique_ptr<std::FILE, FileClose>;
 // Raised as the library's own error so that it is reported the same way as the library's.
 [[noreturn]] void refuse(const std::string& message) {
   throw CImgIOException("%s", message.c_str());
+}
+
+// A picture cut short is no picture: the file goes. Anything but a regular file (a device,
+// a link) stays.
+void remove_regular_file(const std::string& path) {
+  std::error_code unknown;
+  if (std::filesystem::symlink_status(path, unknown).type() ==
+      std::filesystem::file_type::regular) {
+    std::filesystem::remove(path, unknown);
+  }
 }
 
 // The size of the open file, or no value when it cannot be told (a file too large for the
@@ -101,11 +112,14 @@ void save_picture(const Picture& picture, const std::string& path, std::span<cha
     // goes to the system in one write.
     std::setvbuf(file.get(), file_buffer.data(), _IOFBF, file_buffer.size());
     picture.save_bmp(file.get());
+    const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    if (std::fclose(file.release()) != 0 || !written) {
+      remove_regular_file(path);
+      refuse("The file '" + path + "' cannot be written to its end.");
+    }
   } catch (const CImgException& error) {
     throw PictureFailure(error.what());
   }
-  const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-  if (std::fclose(file.release()) != 0 || !written) throw StreamFailure(std::ios_base::badbit);
 }
 
 void load_picture(Picture& picture, const std::string& path) {

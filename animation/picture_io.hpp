@@ -50,8 +50,8 @@ inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
 // Writes the picture as an uncompressed 24-bit BMP at `path`, replacing an existing file.
 // The caller's `file_buffer` (at least frame_bmp_bytes for a single write per file) is used
 // as the file's buffer and may be reused for the next picture once this returns. Raises
-// PictureFailure when the file cannot be created, and a StreamFailure (bad state) when the
-// file cannot be written to its end.
+// PictureFailure when the file cannot be created, or when it cannot be written to its end:
+// the file, when it is a regular one, is then removed.
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
 
 // Replaces the picture with the BMP file at `path`, which must hold a frame's 240 × 320

@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "packages/actions.hpp"
 #include "packages/dfat.hpp"
@@ -6,14 +8,33 @@
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 
+namespace {
+
+// Only a regular file that gives its first byte is taken as the source: a folder opens as
+// a file on some systems and fails only at its first read, after the target has been
+// emptied, and opening a pipe would wait for a writer. Any other source is refused as one
+// that cannot be opened.
+std::ifstream open_source(const std::string& path) {
+  std::error_code unknown;
+  if (!std::filesystem::is_regular_file(path, unknown)) throw StreamFailure(std::ios_base::failbit);
+  std::ifstream source = open_for_reading(path);
+  source.peek();  // an empty source stays a source: the walk finds its end
+  if (source.bad()) throw StreamFailure(std::ios_base::failbit);
+  source.clear();
+  return source;
+}
+
+}  // namespace
+
 void extract_cust_partition() {
   print_prompt("Source file (Ex: C:\\", phone_model, "AT_CUST.dfat): ");
   const std::string source_path = read_line();
-  std::ifstream source = open_for_reading(source_path);
+  std::ifstream source = open_source(source_path);
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
-  // Opening the target truncates it: a target that is the source would be emptied unread.
+  // Opening the target truncates it, so a target that is the source itself would be
+  // emptied before it is read.
   if (same_file(source_path, target_path)) {
     fail("Target file is the source file: choose another target");
   }

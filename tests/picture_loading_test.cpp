@@ -342,7 +342,8 @@ TEST(PictureSaving, FailuresToCreateOrToWriteAreReported) {
   try {
     save_picture(*picture, "/dev/full", file_buffer);
     ADD_FAILURE() << "a write to a full device passed";
-  } catch (const StreamFailure& failure) {
-    EXPECT_EQ(failure.state(), std::ios_base::badbit);
+  } catch (const PictureFailure& failure) {
+    EXPECT_EQ(std::string(failure.what()), "The file '/dev/full' cannot be written to its end.");
   }
+  EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "only a regular file is removed";
 }

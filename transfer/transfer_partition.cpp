@@ -1,8 +1,12 @@
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
+#include "shell/files.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
 #include "transfer/extract_pages.hpp"
@@ -41,19 +45,54 @@ void send_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size
   }
 }
 
+// The raw file that a backup writes beside the data file.
+std::string raw_file_of(const std::string& data_file) {
+  return data_file + ".big";
+}
+
+// A backup writes the data file and its raw file: neither may be the sec-pack file, which
+// belongs to one phone and is not easily had again.
+void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file) {
+  if (same_file(data_file, sec_pack) || same_file(raw_file_of(data_file), sec_pack)) {
+    fail("The backup would overwrite the sec-pack file " + sec_pack + ": choose another data file");
+  }
+}
+
+// What a file looked like: its size and modification time, none when it is not there.
+struct FileState {
+  std::uintmax_t size;
+  std::filesystem::file_time_type modified;
+  bool operator==(const FileState&) const = default;
+};
+
+std::optional<FileState> file_state(const std::string& path) {
+  std::error_code unknown;
+  const auto size = std::filesystem::file_size(path, unknown);
+  if (unknown) return std::nullopt;
+  const auto modified = std::filesystem::last_write_time(path, unknown);
+  if (unknown) return std::nullopt;
+  return FileState{size, modified};
+}
+
 // The library reads the range into a raw file beside the data file, and the data file
 // gets the raw file's pages.
 void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size, bool force,
                   const std::string& data_file) {
-  const std::string raw_file = data_file + ".big";
+  const std::string raw_file = raw_file_of(data_file);
   print_line("Receiving memory data in progress...");
   const auto upload = [&](std::uint32_t length) {
     return call_entry(phone.entry().upload_bin_image, phone_channel, address, length,
                       raw_file.c_str(), 0u, phone.status().data());
   };
   if (force) {
-    // A forced read-back is judged by what reached the raw file, not by the result.
+    // A forced read-back is judged by what reached the raw file, not by the result; a raw
+    // file that the upload left as it found it is none of this backup's.
+    const std::optional<FileState> before = file_state(raw_file);
     upload(whole_read_back);
+    if (file_state(raw_file) == before) {
+      std::ofstream{data_file, std::ios::binary};  // emptied, as with a raw file missing
+      fail("Error during the data receiving: " + buffer_text(phone.status()));
+    }
     extract_pages(whole_read_back, data_file, raw_file);
     return;
   }
@@ -77,6 +116,7 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
   const std::string data_file = read_line();
+  if (!send) refuse_sec_pack_overwrite(sec_pack, data_file);
   print_line("Loading...");
 
   // From the port opening on, every way out resets the phone and closes the port first.

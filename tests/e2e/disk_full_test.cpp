@@ -1,8 +1,10 @@
-// A full disk under the files that K and a backup write: the file being written is a link
-// to the full device. The write failure is reported as a bad stream, the menu comes back,
-// and every other file is left as it was.
+// A full disk under the files that K, L and a backup write: the file being written is a
+// link to the full device, or lies on a small file system of its own that fills up part
+// way. The failure is reported, the menu comes back, and every other file is left as it
+// was.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -20,6 +22,21 @@ namespace fs = std::filesystem;
 const fs::path full_device = "/dev/full";
 const std::string write_failure =
     "Error during opening/reading/writing of file: ios_base::badbit set\n";
+
+// A 1 MiB memory file system on `folder` while the object lives, where the test may mount
+// one (Linux, as root): six frames fit on it and four pictures.
+struct SmallDisk {
+  explicit SmallDisk(const fs::path& folder) : folder(folder.string()) {
+    fs::create_directory(folder);
+    const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + this->folder + "' 2>/dev/null";
+    mounted = fs::exists("/proc/self/mounts") && std::system(mount.c_str()) == 0;
+  }
+  ~SmallDisk() {
+    if (mounted) std::system(("umount -l '" + folder + "'").c_str());
+  }
+  std::string folder;
+  bool mounted;
+};
 
 class DiskFull : public TranscriptTest {
  protected:
@@ -40,15 +57,17 @@ class DiskFull : public TranscriptTest {
 
 }  // namespace
 
-TEST_F(DiskFull, AFailedWriteIsABadStreamAndTheMenuComesBack) {
+TEST_F(DiskFull, AFailedWriteIsReportedAndTheMenuComesBack) {
   if (!fs::exists(full_device)) GTEST_SKIP() << "no device that refuses every write";
   const struct {
     const char* action;
     std::string input;
     const char* written;  // the file that the action writes, linked to the full device
+    std::string failure;
   } cases[] = {
-      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp"},
-      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin"},
+      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp",
+       "Error when operating: The file 'frame0.bmp' cannot be written to its end.\n"},
+      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin", write_failure},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.action);
@@ -56,11 +75,44 @@ TEST_F(DiskFull, AFailedWriteIsABadStreamAndTheMenuComesBack) {
     const auto session =
         run(test.input + "W\nQ\n", {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()}});
     // The failure is the last line of the action's pass; an invalid choice follows.
-    const std::string tail = write_failure + "\n" + testing_support::menu +
+    const std::string tail = test.failure + "\n" + testing_support::menu +
                              "Choice: Invalid choice\n\n" + testing_support::menu + "Choice: \n";
     ASSERT_GE(session.output.size(), tail.size());
     EXPECT_EQ(session.output.substr(session.output.size() - tail.size()), tail) << session.output;
     EXPECT_TRUE(fs::is_symlink(work(test.written)));
+    expect_other_files_kept();
+  }
+}
+
+TEST_F(DiskFull, AFrameOrPictureThatDoesNotFitIsNotLeftInPart) {
+  const SmallDisk disk(work("disk"));
+  if (!disk.mounted) GTEST_SKIP() << "NOT TESTED: no small file system can be mounted here";
+  constexpr std::uintmax_t frame = 153'600, picture = 230'454;
+  testing_support::write_bytes(work("six.bin"), testing_support::Bytes(6 * frame, 0x5A));
+  std::string pictures;  // seven: the seventh frame does not fit
+  for (int number = 0; number < 7; ++number) pictures += "picture.bmp\n";
+  const struct {
+    std::string input;
+    std::string failure;
+    std::map<std::string, std::uintmax_t> left;  // on the small disk, with their sizes
+  } cases[] = {
+      {"L\ndisk/a.bin\n" + pictures, write_failure, {{"a.bin", 6 * frame}}},
+      {"K\nsix.bin\ndisk/f\n",
+       "Error when operating: The file 'disk/f4.bmp' cannot be written to its end.\n",
+       {{"f0.bmp", picture}, {"f1.bmp", picture}, {"f2.bmp", picture}, {"f3.bmp", picture}}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.input);
+    const auto session = run(test.input + "Q\n");
+    EXPECT_TRUE(
+        session.output.ends_with(test.failure + "\n" + testing_support::menu + "Choice: \n"))
+        << session.output;
+    std::map<std::string, std::uintmax_t> left;
+    for (const auto& entry : fs::directory_iterator(work("disk"))) {
+      left[entry.path().filename().string()] = entry.file_size();
+      fs::remove(entry.path());
+    }
+    EXPECT_EQ(left, test.left);
     expect_other_files_kept();
   }
 }

@@ -97,7 +97,7 @@ TEST_F(ExtendedTransfer, TheAnswersChooseSendBackupOrForcedBackup) {
   }
 }
 
-TEST_F(ExtendedTransfer, AForcedBackupWithoutARawFileEmptiesTheDataFile) {
+TEST_F(ExtendedTransfer, AForcedBackupWithoutARawFileEmptiesTheDataFileAndSaysWhy) {
   write_bytes(work("eep.bin"), random_bytes(300, 7));
   const Session session =
       run_phone("M\nA\ny\nn\ny\n" + answers("eep.bin") + "Q\n",
@@ -105,8 +105,58 @@ TEST_F(ExtendedTransfer, AForcedBackupWithoutARawFileEmptiesTheDataFile) {
   EXPECT_EQ(session.output,
             transcript({partition_listing + "Choice: " + shown("544fc000", "8000") + send_question +
                         force_question + transfer_opening + booted + receiving + closing +
-                        "Error during opening/reading/writing of file: ios_base::failbit set\n"}));
+                        "Error during the data receiving: _IFWD_DL_upload_bin_image failed "
+                        "(KORVANTA_STANDIN_FAULTS)\n"}));
   EXPECT_EQ(read_bytes(work("eep.bin")), Bytes{});
+}
+
+TEST_F(PhoneTranscript, ABackupNeitherPassesOffAStaleRawFileNorOverwritesTheSecPack) {
+  const Bytes stale = random_bytes(3 * 16384, 9);
+  write_bytes(work("dump.bin"), Bytes(2048, 0x5A));
+  write_bytes(work("dump.bin.big"), stale);
+  write_bytes(work("d.big"), Bytes(64, 0x22));
+  fs::create_directory(work("sub"));
+  const std::string forced = "M\nz\n10000\n1000\ny\nn\ny\n";
+  const std::string asked = partition_listing + "Choice: Offset: Size: " + shown("10000", "1000") +
+                            send_question + force_question;
+  const auto refused = [](const std::string& sec_pack) {
+    return version + port_prompt + sec_pack_prompt +
+           "Data file: " + "The backup would overwrite the sec-pack file " + sec_pack +
+           ": choose another data file\n";
+  };
+  expect_runs({
+      {"a stale raw file under a refused forced upload",
+       forced + answers("dump.bin") + "Q\n",
+       {},
+       asked + transfer_opening + booted + receiving + closing +
+           "Error during the data receiving: No partition holds 0x00010000: give a length\n",
+       bound({version_call, open_call(), boot_call(),
+              upload_call(0x10000, 0xFFFFFFFF, "dump.bin.big"), reset_call, close_call})},
+      {"the sec-pack as typed",
+       "O\n" + answers("psi.flb") + "Q\n",
+       {},
+       refused("psi.flb"),
+       bound({version_call})},
+      {"through another folder",
+       "B\n" + answers("sub/../psi.flb", "./psi.flb") + "Q\n",
+       {},
+       refused("./psi.flb"),
+       bound({version_call})},
+      {"as a whole path",
+       "d\n" + answers(work("psi.flb").string()) + "Q\n",
+       {},
+       refused("psi.flb"),
+       bound({version_call})},
+      {"as the raw file",
+       forced + answers("d", "d.big") + "Q\n",
+       {},
+       asked + refused("d.big"),
+       bound({version_call})},
+  });
+  EXPECT_EQ(read_bytes(work("dump.bin.big")), stale) << "the stale raw file stays as it was";
+  EXPECT_EQ(read_bytes(work("dump.bin")), Bytes{}) << "emptied, as with no raw file";
+  EXPECT_EQ(read_bytes(work("psi.flb")), Bytes(64, 0x11));
+  EXPECT_EQ(read_bytes(work("d.big")), Bytes(64, 0x22));
 }
 
 TEST_F(ExtendedTransfer, TypedNumbersAreAskedAgainUntilTheyFitAndInputEndsTheAction) {
