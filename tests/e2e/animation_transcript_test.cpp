@@ -167,6 +167,36 @@ TEST_F(AnimationTranscript, ExtractionFailuresAreReportedAndTheMenuComesBack) {
   EXPECT_EQ(listing(), std::vector<std::string>{"anim.bin"});
 }
 
+// Saving out0.bmp would replace the animation kept under that name while it is read.
+TEST_F(AnimationTranscript, ExtractionNeverReplacesItsSource) {
+  const Bytes animation = random_animation(3, 17);
+  fs::create_directory(work("sub"));
+  struct Case {
+    const char* source;
+    const char* prefix;
+    const char* names;  // the picture that would replace the source
+  };
+  const Case cases[] = {
+      {"out0.bmp", "out", "out0.bmp"},
+      {"out0.bmp", "sub/../out", "sub/../out0.bmp"},
+      {"anim.bin", "pic", "pic2.bmp"},  // a hard link to the source
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefix);
+    write_bytes(work(c.source), animation);
+    if (std::string(c.source) == "anim.bin")
+      fs::create_hard_link(work("anim.bin"), work("pic2.bmp"));
+    const auto session = run(std::string("K\n") + c.source + "\n" + c.prefix + "\nQ\n");
+    EXPECT_EQ(session.output, transcript({source_prompt + prefix_prompt + "The picture " + c.names +
+                                          " would replace the source file " + c.source +
+                                          ": choose another prefix.\n"}));
+    EXPECT_EQ(read_bytes(work(c.source)), animation);
+    fs::remove(work(c.source));
+    fs::remove(work("pic2.bmp"));
+    EXPECT_EQ(listing(), std::vector<std::string>{"sub"});
+  }
+}
+
 // Creation (letter L)
 
 TEST_F(AnimationTranscript, CreationAppendsOneFramePerPictureInOrder) {
