@@ -15,6 +15,11 @@ constexpr std::uint32_t bit_fields = 3;
 constexpr std::uint32_t jpeg = 4;
 constexpr std::uint32_t png = 5;
 
+// The OS/2 headers: 1.x, whose fields are 16 bits wide and end at the bits per pixel, and
+// 2.x, whose first 40 bytes are those of the Windows 3 header.
+constexpr std::uint32_t os2_core_header = 12;
+constexpr std::uint32_t os2_header = 64;
+
 // Where the bit fields of a picture with a 40-byte information header follow it, and where
 // the longer headers hold them: the same 12 bytes of the file either way.
 constexpr std::size_t masks_at = 54;
@@ -36,7 +41,8 @@ std::int64_t read_signed_le32(std::span<const std::uint8_t> bytes, std::size_t a
 }
 
 bool accepted_info_header_size(std::uint32_t size) {
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+  return size == os2_core_header || size == 40 || size == 52 || size == 56 || size == os2_header ||
+         size == 108 || size == 124;
 }
 
 // One run of 1 to 8 bits inside a pixel of `bits` bits.
@@ -98,15 +104,23 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
   const std::uint32_t info_size = read_le32(prefix, 14);
   if (!accepted_info_header_size(info_size)) {
     return file + " has a header of " + std::to_string(info_size) +
-           " bytes that cannot be read; headers of 40, 52, 56, 108 and 124 bytes can.";
+           " bytes that cannot be read; headers of 12, 40, 52, 56, 64, 108 and 124 bytes can.";
   }
   if (14 + std::uint64_t{info_size} > file_size) {
     return damaged + "its header of " + std::to_string(info_size) +
            " bytes runs past the end of the file (" + std::to_string(file_size) + " bytes).";
   }
-  const std::uint32_t planes = read_le16(prefix, 26);
-  const std::uint32_t bits = read_le16(prefix, 28);
-  const std::uint32_t compression = read_le32(prefix, 30);
+  const bool core = info_size == os2_core_header;
+  const std::uint32_t planes = read_le16(prefix, core ? 22 : 26);
+  const std::uint32_t bits = read_le16(prefix, core ? 24 : 28);
+  const std::uint32_t compression = core ? uncompressed : read_le32(prefix, 30);
+  if (info_size == os2_header && compression > run_length_4) {
+    return file + " is compressed with OS/2 method " + std::to_string(compression) +
+           (compression == 3   ? " (Huffman 1D)"
+            : compression == 4 ? " (RLE24)"
+                               : "") +
+           ", which cannot be read; uncompressed, RLE8 and RLE4 pixels can.";
+  }
   if (compression == jpeg || compression == png) {
     return file + " holds a " + (compression == jpeg ? "JPEG" : "PNG") +
            " picture; only pixels of the BMP format itself can be read.";
@@ -118,6 +132,10 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
   if (planes != 1) {
     return file + " has " + std::to_string(planes) + " planes; pictures of one plane can be read.";
   }
+  if (core && bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+    return file + " has " + std::to_string(bits) +
+           " bits per pixel under a 12-byte header; 1, 4, 8 and 24 bits can be read there.";
+  }
   if (!bits_fit_method(bits, compression)) {
     if (compression == uncompressed) {
       return file + " has " + std::to_string(bits) +
@@ -126,8 +144,8 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
     return damaged + method_name(compression) + " with " + std::to_string(bits) +
            " bits per pixel is impossible.";
   }
-  const std::int64_t width = read_signed_le32(prefix, 18);
-  const std::int64_t stored_height = read_signed_le32(prefix, 22);
+  const std::int64_t width = core ? read_le16(prefix, 18) : read_signed_le32(prefix, 18);
+  const std::int64_t stored_height = core ? read_le16(prefix, 20) : read_signed_le32(prefix, 22);
   const std::int64_t height = std::llabs(stored_height);
   if (width != frame_width || height != frame_height) {
     return wrong_size_message(path, width, height);
@@ -143,6 +161,7 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
   layout.pixel_offset = read_le32(prefix, 10);
   layout.row_bytes = (std::uint64_t{frame_width} * bits + 31) / 32 * 4;
   layout.palette_offset = 14 + std::uint64_t{info_size};
+  layout.palette_entry_bytes = core ? 3 : 4;
   std::uint64_t headers_end = layout.palette_offset;
   if (compression == bit_fields) {
     if (info_size == 40) headers_end += 12;
@@ -161,13 +180,16 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
     }
   } else if (bits == 16) {
     layout.masks = {0x7C00, 0x03E0, 0x001F};  // X1R5G5B5
+  } else if (bits == 24) {
+    layout.masks = {0xFF0000, 0x00FF00, 0x0000FF};
   }
 
   std::uint64_t pixels_from = headers_end;  // where the pixels may start
   if (bits <= 8) {
     const std::uint64_t full_palette = std::uint64_t{1} << bits;
-    const std::uint64_t colours = read_le32(prefix, 46) == 0 ? full_palette : read_le32(prefix, 46);
-    pixels_from += 4 * colours;
+    const std::uint64_t stated = core ? 0 : read_le32(prefix, 46);  // no such field in OS/2 1.x
+    const std::uint64_t colours = stated == 0 ? full_palette : stated;
+    pixels_from += layout.palette_entry_bytes * colours;
     if (pixels_from > layout.pixel_offset) {
       return damaged + "its palette of " + std::to_string(colours) + " colours from offset " +
              std::to_string(layout.palette_offset) + " runs into its pixels at offset " +
@@ -195,10 +217,11 @@ std::variant<BmpLayout, std::string> check_bmp(std::span<const std::uint8_t> pre
            std::to_string(pixels_from) + " bytes of headers, in a file of " +
            std::to_string(file_size) + " bytes.";
   }
-  if (compression == bit_fields || bits == 16) {
+  if (compression == bit_fields || bits == 16 || (core && bits == 24)) {
     layout.reader = BmpReader::bit_fields;
-  } else if (bits <= 8 && layout.palette_colours < (1u << bits)) {
-    // The image library leaves such a picture black: it only looks up a full palette.
+  } else if (bits <= 8 && (core || layout.palette_colours < (1u << bits))) {
+    // The image library leaves a picture of a shorter palette black: it only looks up a
+    // full palette, of 4-byte entries.
     layout.reader = BmpReader::palette;
   } else {
     layout.reader = BmpReader::image_library;

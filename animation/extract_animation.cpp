@@ -16,21 +16,31 @@ void extract_animation() {
   std::vector<char> file_buffer(frame_bmp_bytes);
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
-  std::string path = read_word();
-  std::ifstream source = open_for_reading(path);
+  const std::string source_path = read_word();
+  std::ifstream source = open_for_reading(source_path);
   const auto frame_count = animation_frame_count(stream_size(source));
-  if (!frame_count) fail("The file " + path + " isn't the right format.");
+  if (!frame_count) fail("The file " + source_path + " isn't the right format.");
 
   // "C\\image" without a colon: the system's own text.
   print_prompt("Target file (Ex: C\\image): ");
-  path = read_word();
+  const std::string prefix = read_word();
   // The name is rebuilt in place: after the first frame it needs no new memory.
   std::string name;
-  name.reserve(path.size() + 16);
+  name.reserve(prefix.size() + 16);
+  const auto name_picture = [&](std::int32_t index) -> const std::string& {
+    return name.assign(prefix).append(std::to_string(index)).append(".bmp");
+  };
+  // Saving a picture replaces its file: one that is the source would be lost mid-read.
+  for (std::int32_t index = 0; index < *frame_count; ++index) {
+    if (same_file(source_path, name_picture(index))) {
+      fail("The picture " + name + " would replace the source file " + source_path +
+           ": choose another prefix.");
+    }
+  }
   for (std::int32_t index = 0; index < *frame_count; ++index) {
     read_exact(source, reinterpret_cast<char*>(frame.data()), frame.size());
     decode_frame(ConstFrameBytes(frame.data(), frame_bytes), samples);
-    name.assign(path).append(std::to_string(index)).append(".bmp");
+    name_picture(index);
     try {
       save_picture(*picture, name, file_buffer);
     } catch (const PictureFailure& error) {

@@ -150,7 +150,7 @@ void load_picture(Picture& picture, const std::string& path) {
     }
     picture.assign(frame_width, frame_height, 1, picture_channels);
     const auto palette = std::span<const std::uint8_t>(prefix).subspan(
-        layout.palette_offset, std::size_t{4} * layout.palette_colours);
+        layout.palette_offset, std::size_t{layout.palette_entry_bytes} * layout.palette_colours);
     if (auto refusal = decode_bmp_pixels(layout, palette, pixels, frame_samples(picture), path)) {
       refuse(*refusal);
     }

@@ -88,6 +88,7 @@ TEST(BmpHeaderCheck, AcceptsTheLayoutsTheLibraryDecodes) {
   const BmpFormat layouts[] = {
       {240, 320, 24, 40, 0},  {240, -320, 24, 40, 0}, {240, 320, 32, 40, 0},
       {240, -320, 32, 40, 0}, {240, 320, 24, 108, 0}, {240, 320, 24, 124, 0},
+      {240, -320, 24, 64, 0},
   };
   ScratchFolder folder;
   const PictureHandle picture = make_empty_picture();
@@ -125,9 +126,15 @@ TEST(BmpHeaderCheck, RefusesWhatItCannotVouchFor) {
       {"no signature", wrong_signature, "Invalid BMP file 'p.bmp'."},
       {"53 bytes", Bytes(good.begin(), good.begin() + 53), "Invalid BMP file 'p.bmp'."},
       {"empty", Bytes{}, "Invalid BMP file 'p.bmp'."},
-      {"OS/2 header", with_le32(good, 14, 12),
-       "The BMP file 'p.bmp' has a header of 12 bytes that cannot be read; headers of 40, 52, "
-       "56, 108 and 124 bytes can."},
+      {"16-byte header", with_le32(good, 14, 16),
+       "The BMP file 'p.bmp' has a header of 16 bytes that cannot be read; headers of 12, 40, 52, "
+       "56, 64, 108 and 124 bytes can."},
+      {"16 bits, OS/2 1.x header", bmp_file({240, 320, 16, 12, 0}, Bytes(100)),
+       "The BMP file 'p.bmp' has 16 bits per pixel under a 12-byte header; 1, 4, 8 and 24 bits "
+       "can be read there."},
+      {"OS/2 2.x Huffman", bmp_file({240, 320, 1, 64, 3}, Bytes(100)),
+       "The BMP file 'p.bmp' is compressed with OS/2 method 3 (Huffman 1D), which cannot be "
+       "read; uncompressed, RLE8 and RLE4 pixels can."},
       {"header past the end", with_le32(Bytes(good.begin(), good.begin() + 100), 14, 124),
        damaged + "its header of 124 bytes runs past the end of the file (100 bytes)."},
       {"JPEG inside", make_bmp({240, 320, 24, 40, 4}, pattern),
@@ -255,7 +262,7 @@ TEST(PictureLoading, EveryRegressionFileEndsAsItsFaultWasMended) {
       {"bmp-height-int-min.bmp", "pixels, but a frame needs"},
       {"bmp-16bit-misdecoded.bmp", "is damaged: its pixels are said to take 153600 bytes"},
       {"bmp-8bit-short-palette.bmp", "is damaged: its pixels are said to take 76800 bytes"},
-      {"bmp-core-header.bmp", "header of 12 bytes"},
+      {"bmp-core-header.bmp", "pixels are said to take 230400 bytes from offset 26"},
       {"bmp-header-cut-at-53-bytes.bmp", "Invalid BMP file"},
       {"bmp-pixel-offset-inside-header.bmp", "is damaged"},
       {"bmp-info-size-past-end.bmp", "header of 124 bytes"},

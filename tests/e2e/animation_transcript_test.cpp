@@ -167,6 +167,22 @@ TEST_F(AnimationTranscript, ExtractionFailuresAreReportedAndTheMenuComesBack) {
   EXPECT_EQ(listing(), std::vector<std::string>{"anim.bin"});
 }
 
+// Saving out0.bmp would replace the animation kept under that name while it is read.
+TEST_F(AnimationTranscript, ExtractionNeverReplacesItsSource) {
+  const Bytes animation = random_animation(3, 17);
+  write_bytes(work("out0.bmp"), animation);
+  fs::create_hard_link(work("out0.bmp"), work("pic2.bmp"));
+  fs::create_directory(work("sub"));
+  for (const std::string picture : {"out0.bmp", "sub/../out0.bmp", "pic2.bmp"}) {
+    const auto session = run("K\nout0.bmp\n" + picture.substr(0, picture.size() - 5) + "\nQ\n");
+    EXPECT_EQ(session.output, transcript({source_prompt + prefix_prompt + "The picture " + picture +
+                                          " would replace the source file out0.bmp: choose "
+                                          "another prefix.\n"}));
+    EXPECT_EQ(read_bytes(work("out0.bmp")), animation);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"out0.bmp", "pic2.bmp", "sub"}));
+  }
+}
+
 // Creation (letter L)
 
 TEST_F(AnimationTranscript, CreationAppendsOneFramePerPictureInOrder) {
@@ -241,10 +257,12 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
                          static_cast<std::uint8_t>(i * 101)});
     return palette;
   };
-  // A component of `width` bits shows its value in the top bits of the sample.
+  // As ImageMagick and ffmpeg widen a component: its value in the top bits of the sample,
+  // and for 5 and 6 bits its top bits again below (narrower fields keep zeros below).
   const auto widened = [](std::uint32_t value, std::uint32_t mask) {
-    const int shift = std::countr_zero(mask);
-    return static_cast<std::uint8_t>(((value & mask) >> shift) << (8 - std::popcount(mask)));
+    const int bits = std::popcount(mask);
+    const std::uint32_t top = (value & mask) >> std::countr_zero(mask) << (8 - bits);
+    return static_cast<std::uint8_t>(bits == 5 || bits == 6 ? top | top >> bits : top);
   };
   const auto value_at = [](int x, int y) { return static_cast<std::uint32_t>(x + 240 * y); };
   struct Case {
@@ -266,10 +284,13 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
   add_palette_case("8 bits from the top", {240, -320, 8, 40, 0, colours(256)}, 256);
   add_palette_case("8 bits, a palette of 20 colours", {240, 320, 8, 40, 0, colours(20)}, 20);
   add_palette_case("4 bits, a palette of 5 colours", {240, -320, 4, 40, 0, colours(5)}, 5);
+  add_palette_case("8 bits, OS/2 1.x header", {240, 320, 8, 12, 0, colours(256)}, 256);
   const auto add_fields_case = [&](std::string name, BmpFormat format,
                                    std::array<std::uint32_t, 3> masks) {
-    const std::uint32_t pixel_mask = format.bits == 32 ? 0xFFFFFFFF : 0xFFFF;
-    const auto value = [=](int x, int y) { return value_at(x, y) * 2654435761u & pixel_mask; };
+    const std::uint32_t pixel_mask = 0xFFFFFFFF >> (32 - format.bits);
+    const auto value = [=](int x, int y) {
+      return value_at(x, y) * (format.bits == 16 ? 1 : 2654435761u) & pixel_mask;
+    };
     cases.push_back(
         {std::move(name), bmp_file(format, pixel_rows(format, value)), [=](int x, int y) {
            return Rgb{widened(value(x, y), masks[0]), widened(value(x, y), masks[1]),
@@ -277,11 +298,15 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
          }});
   };
   const std::array<std::uint32_t, 3> rgb565 = {0xF800, 0x07E0, 0x001F};
+  // 16-bit pixel k holds k modulo 65,536: X1R5G5B5 with every 15-bit value, the top bit clear
+  // and set.
+  const std::size_t x1r5g5b5 = cases.size();
   add_fields_case("16 bits X1R5G5B5", {240, 320, 16, 40, 0}, {0x7C00, 0x03E0, 0x001F});
   add_fields_case("16 bits R5G6B5, V5 header, from the top", {240, -320, 16, 124, 3, {}, rgb565},
                   rgb565);
   add_fields_case("16 bits R4G4B4", {240, 320, 16, 40, 3, {}, {0x0F00, 0x00F0, 0x000F}},
                   {0x0F00, 0x00F0, 0x000F});
+  add_fields_case("24 bits, OS/2 1.x header", {240, 320, 24, 12, 0}, {0xFF0000, 0xFF00, 0xFF});
   add_fields_case("32 bits, red in the low byte",
                   {240, 320, 32, 108, 3, {}, {0xFF, 0xFF00, 0xFF0000}}, {0xFF, 0xFF00, 0xFF0000});
   // Every 16-bit value, pixel k holding k modulo 65,536: the frame holds the values themselves.
@@ -291,7 +316,7 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
        bmp_file(every_value,
                 pixel_rows(every_value, [&](int x, int y) { return value_at(x, y) & 0xFFFF; })),
        [&](int x, int y) { return rgb565_colour(value_at(x, y) & 0xFFFF); }});
-  for (const int bits : {8, 4}) {
+  for (const auto& [bits, header] : {std::pair{8, 40u}, {4, 40u}, {8, 64u}}) {
     // Runs, a literal, a move over rows and along one, and an end of the picture at row 150.
     RunLengthWriter rle(bits);
     for (int row = 0; row < 150; ++row) {
@@ -311,11 +336,12 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
     }
     rle.end_picture();
     const auto palette = colours(16);
-    cases.push_back(
-        {"RLE" + std::to_string(bits) + " with a move and an early end",
-         bmp_file({240, 320, static_cast<std::uint16_t>(bits), 40, bits == 8 ? 1u : 2u, palette},
-                  rle.data()),
-         [=](int x, int y) { return palette[rle.index_at(x, y)]; }});
+    cases.push_back({"RLE" + std::to_string(bits) + " with a move and an early end, header of " +
+                         std::to_string(header) + " bytes",
+                     bmp_file({240, 320, static_cast<std::uint16_t>(bits), header,
+                               bits == 8 ? 1u : 2u, palette},
+                              rle.data()),
+                     [=](int x, int y) { return palette[rle.index_at(x, y)]; }});
   }
 
   std::string input = "L\nanim.bin\n";
@@ -338,6 +364,8 @@ TEST_F(AnimationTranscript, CreationReadsEveryLayoutToItsExactFrame) {
       ASSERT_EQ(frame_pixel(animation, i, k), expected) << "pixel " << k;
     }
   }
+  EXPECT_EQ(frame_pixel(animation, x1r5g5b5, 0x7FFF),
+            0xFFFF);  // X1R5G5B5 white, as both tools give
 }
 
 TEST_F(AnimationTranscript, CreationWithNoPictureLeavesAnEmptyFile) {

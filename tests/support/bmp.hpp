@@ -21,7 +21,8 @@ struct BmpFormat {
   std::int32_t width = 240;
   std::int32_t height = 320;  // negative: rows stored from the top
   std::uint16_t bits = 24;
-  std::uint32_t info_size = 40;  // 40, or a longer header (52 to 124) holding the bit fields
+  std::uint32_t info_size = 40;  // 40, a longer header (52 to 124) holding the bit fields, or
+                                 // 12 (OS/2 1.x: 16-bit fields, 3-byte palette entries)
   std::uint32_t compression = 0;
   std::vector<Rgb> palette = {};            // as many colours as the file says it holds
   std::array<std::uint32_t, 3> masks = {};  // red, green, blue, for compression 3
@@ -30,26 +31,32 @@ struct BmpFormat {
 // A BMP file of `format` whose pixel data (uncompressed rows or encoded pixels) is `pixels`.
 inline Bytes bmp_file(const BmpFormat& format, const Bytes& pixels) {
   const bool masks_after_header = format.compression == 3 && format.info_size == 40;
+  const bool core = format.info_size == 12;
+  const std::uint32_t entry = core ? 3 : 4;
   const std::uint32_t offset = 14 + format.info_size + (masks_after_header ? 12 : 0) +
-                               4 * static_cast<std::uint32_t>(format.palette.size());
+                               entry * static_cast<std::uint32_t>(format.palette.size());
   Bytes bmp{'B', 'M'};
   for (const std::uint32_t field :
-       {offset + static_cast<std::uint32_t>(pixels.size()), 0u, offset, format.info_size,
-        static_cast<std::uint32_t>(format.width), static_cast<std::uint32_t>(format.height)}) {
+       {offset + static_cast<std::uint32_t>(pixels.size()), 0u, offset, format.info_size}) {
     put_le(bmp, field, 4);
   }
+  put_le(bmp, static_cast<std::uint32_t>(format.width), core ? 2 : 4);
+  put_le(bmp, static_cast<std::uint32_t>(format.height), core ? 2 : 4);
   put_le(bmp, 1, 2);
   put_le(bmp, format.bits, 2);
   for (const std::uint32_t field :
        {format.compression, static_cast<std::uint32_t>(pixels.size()), 2835u, 2835u,
         static_cast<std::uint32_t>(format.palette.size()), 0u}) {
-    put_le(bmp, field, 4);
+    if (!core) put_le(bmp, field, 4);
   }
   if (format.compression == 3) {
     for (const std::uint32_t mask : format.masks) put_le(bmp, mask, 4);
   }
-  bmp.resize(offset - 4 * format.palette.size(), 0);
-  for (const Rgb& c : format.palette) bmp.insert(bmp.end(), {c[2], c[1], c[0], 0});
+  bmp.resize(offset - entry * format.palette.size(), 0);
+  for (const Rgb& c : format.palette) {
+    bmp.insert(bmp.end(), {c[2], c[1], c[0], 0});
+    if (core) bmp.pop_back();
+  }
   bmp.insert(bmp.end(), pixels.begin(), pixels.end());
   return bmp;
 }
