@@ -11,35 +11,34 @@
 // call, sees only what the library's own frames (inner ones, searched first) leave
 // unhandled. It unwinds those frames with RtlUnwind and resumes the guard.
 
+namespace {
+
 // RtlUnwind on 32-bit Windows returns through the context it captured on entry, which
 // holds only ESP, EBP and EIP: EBX, ESI and EDI come back zeroed (wine restores them).
 // Microsoft's runtime saves them around the call for that reason, and so does this
 // routine, with EBP, so that nothing its caller keeps in registers depends on RtlUnwind.
-extern "C" void __stdcall korvanta_unwind_keeping_registers(void* target_frame, void* target_ip,
-                                                            EXCEPTION_RECORD* record,
-                                                            void* return_value);
-asm(R"(
-  .text
-  .globl _korvanta_unwind_keeping_registers@16
-  .def _korvanta_unwind_keeping_registers@16; .scl 2; .type 32; .endef
-_korvanta_unwind_keeping_registers@16:
-  pushl %ebp
-  movl %esp, %ebp
-  pushl %ebx
-  pushl %esi
-  pushl %edi
-  pushl 20(%ebp)
-  pushl 16(%ebp)
-  pushl 12(%ebp)
-  pushl 8(%ebp)
-  call *__imp__RtlUnwind@16
-  leal -12(%ebp), %esp
-  popl %edi
-  popl %esi
-  popl %ebx
-  popl %ebp
-  ret $16
-)");
+// Takes RtlUnwind's arguments: target frame, target address, exception record, value.
+[[gnu::naked]] void __stdcall unwind_keeping_registers(void*, void*, EXCEPTION_RECORD*, void*) {
+  asm(R"(
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    pushl 20(%ebp)
+    pushl 16(%ebp)
+    pushl 12(%ebp)
+    pushl 8(%ebp)
+    call *__imp__RtlUnwind@16
+    leal -12(%ebp), %esp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret $16
+  )");
+}
+}  // namespace
 
 namespace platform {
 namespace {
@@ -189,13 +188,13 @@ EXCEPTION_DISPOSITION NTAPI on_exception(EXCEPTION_RECORD* record, void* frame, 
   if (guard->resuming) {
     // Raised while the guard was already resuming (by the thrown object's destructor):
     // that object is abandoned.
-    korvanta_unwind_keeping_registers(frame, nullptr, record, nullptr);
+    unwind_keeping_registers(frame, nullptr, record, nullptr);
     __builtin_longjmp(guard->resume, 1);
   }
   if (!cpp && guard->takes == Takes::cpp_exceptions) return ExceptionContinueSearch;
   guard->resuming = true;
   if (cpp) describe(*record, guard->caught);
-  korvanta_unwind_keeping_registers(frame, nullptr, record, nullptr);
+  unwind_keeping_registers(frame, nullptr, record, nullptr);
   if (cpp) destroy_thrown_object(*record);
   __builtin_longjmp(guard->resume, 1);
 }
