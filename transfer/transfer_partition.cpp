@@ -1,9 +1,9 @@
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <system_error>
 
+#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -50,29 +50,79 @@ std::string raw_file_of(const std::string& data_file) {
   return data_file + ".big";
 }
 
-// A backup writes the data file and its raw file: neither may be the sec-pack file, which
-// belongs to one phone and is not easily had again.
-void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file) {
-  if (same_file(data_file, sec_pack) || same_file(raw_file_of(data_file), sec_pack)) {
+// Where a forced backup keeps an earlier raw file while its upload runs.
+std::string set_aside_name(const std::string& raw_file) {
+  return raw_file + ".before-forced-backup";
+}
+
+// A backup writes the data file and its raw file, and a forced one may move an earlier raw
+// file aside: none of them may be the sec-pack file, which belongs to one phone and is not
+// easily had again.
+void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file,
+                               bool force) {
+  const std::string raw_file = raw_file_of(data_file);
+  if (same_file(data_file, sec_pack) || same_file(raw_file, sec_pack) ||
+      (force && same_file(set_aside_name(raw_file), sec_pack))) {
     fail("The backup would overwrite the sec-pack file " + sec_pack + ": choose another data file");
   }
 }
 
-// What a file looked like: its size and modification time, none when it is not there.
-struct FileState {
-  std::uintmax_t size;
-  std::filesystem::file_time_type modified;
-  bool operator==(const FileState&) const = default;
-};
-
-std::optional<FileState> file_state(const std::string& path) {
+// Whether a file (or a link, even a broken one) has this name.
+bool names_a_file(const std::string& name) {
   std::error_code unknown;
-  const auto size = std::filesystem::file_size(path, unknown);
-  if (unknown) return std::nullopt;
-  const auto modified = std::filesystem::last_write_time(path, unknown);
-  if (unknown) return std::nullopt;
-  return FileState{size, modified};
+  return std::filesystem::exists(
+      std::filesystem::symlink_status(platform::typed_path(name), unknown));
 }
+
+void rename_file(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::rename(platform::typed_path(from), platform::typed_path(to), error);
+  if (error) fail("Cannot rename " + from + " to " + to + ": " + error.message());
+}
+
+// Before a forced backup: an earlier raw file that an interrupted one left set aside goes
+// back under its own name. When a raw file of that name is there again, which one to keep
+// is the technician's choice.
+void recover_set_aside_raw_file(const std::string& raw_file) {
+  const std::string set_aside = set_aside_name(raw_file);
+  if (!names_a_file(set_aside)) return;
+  if (names_a_file(raw_file)) {
+    fail("An interrupted forced backup left the raw file " + set_aside + " beside " + raw_file +
+         ": rename or remove one of them");
+  }
+  rename_file(set_aside, raw_file);
+}
+
+// A forced backup ignores the upload's result, so the raw file has to tell whether the
+// upload read anything. For the time of the upload an earlier raw file is set aside: a
+// raw file found afterwards can only be the upload's, whatever its size and time say (a
+// FAT drive keeps times in 2-second steps, a C runtime in whole seconds).
+class SetAsideRawFile {
+ public:
+  explicit SetAsideRawFile(const std::string& raw_file)
+      : raw_file_(raw_file), set_aside_(set_aside_name(raw_file)) {
+    if (names_a_file(raw_file_)) rename_file(raw_file_, set_aside_);
+  }
+  // The earlier raw file goes when the upload wrote a new one, and comes back under its
+  // own name when it did not. When neither can be done, it stays where it was set aside.
+  ~SetAsideRawFile() {
+    std::error_code kept;
+    const std::filesystem::path set_aside = platform::typed_path(set_aside_);
+    if (names_a_file(raw_file_)) {
+      std::filesystem::remove(set_aside, kept);
+    } else if (names_a_file(set_aside_)) {
+      std::filesystem::rename(set_aside, platform::typed_path(raw_file_), kept);
+    }
+  }
+  SetAsideRawFile(const SetAsideRawFile&) = delete;
+  SetAsideRawFile& operator=(const SetAsideRawFile&) = delete;
+
+  bool upload_wrote_raw_file() const { return names_a_file(raw_file_); }
+
+ private:
+  std::string raw_file_;
+  std::string set_aside_;
+};
 
 // The library reads the range into a raw file beside the data file, and the data file
 // gets the raw file's pages.
@@ -85,11 +135,9 @@ void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t s
                       raw_file.c_str(), 0u, phone.status().data());
   };
   if (force) {
-    // A forced read-back is judged by what reached the raw file, not by the result; a raw
-    // file that the upload left as it found it is none of this backup's.
-    const std::optional<FileState> before = file_state(raw_file);
+    const SetAsideRawFile earlier(raw_file);
     upload(whole_read_back);
-    if (file_state(raw_file) == before) {
+    if (!earlier.upload_wrote_raw_file()) {
       std::ofstream{data_file, std::ios::binary};  // emptied, as with a raw file missing
       fail("Error during the data receiving: " + buffer_text(phone.status()));
     }
@@ -116,7 +164,8 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
   const std::string data_file = read_line();
-  if (!send) refuse_sec_pack_overwrite(sec_pack, data_file);
+  if (!send) refuse_sec_pack_overwrite(sec_pack, data_file, force);
+  if (!send && force) recover_set_aside_raw_file(raw_file_of(data_file));
   print_line("Loading...");
 
   // From the port opening on, every way out resets the phone and closes the port first.

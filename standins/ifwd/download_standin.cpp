@@ -12,6 +12,9 @@
 //     unterminated  its status texts fill the whole 512-byte buffer, with no terminator
 //     cut:<bytes>   (the upload) the raw file stops at that many bytes, and the upload
 //                   still reports success: a read-back cut short
+//     keep_time     (the upload) an existing raw file is rewritten in place and gets its
+//                   earlier modification time back, as a coarse clock (FAT's 2-second
+//                   steps, a C runtime's whole seconds) shows a quick rewrite of one size
 //
 // An upload of length 0xFFFFFFFF reads from the address to the end of the partition that
 // holds it, in whole pages (a partial last page is read whole). Rows overlap (EBL and SLB
@@ -22,8 +25,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "standins/common/export.hpp"
@@ -332,6 +337,9 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
         std::min<std::uint64_t>(raw_length, std::strtoull(current_mode.c_str() + 4, nullptr, 10));
   }
   const std::string name = text_or_empty(file);
+  std::error_code no_earlier_file;
+  const auto earlier_time = std::filesystem::last_write_time(name, no_earlier_file);
+  const bool keep_time = current_mode == "keep_time" && !no_earlier_file;
   File raw(name.empty() ? nullptr : std::fopen(name.c_str(), "wb"));
   if (!raw) return refuse(status, "Cannot create raw file \"" + name + "\"");
 
@@ -354,6 +362,8 @@ STANDIN_EXPORT int _IFWD_DL_upload_bin_image(std::uint8_t channel, std::uint32_t
   if (std::fclose(raw.release()) != 0) {
     return refuse(status, "Cannot write raw file \"" + name + "\"");
   }
+  std::error_code ignored;
+  if (keep_time) std::filesystem::last_write_time(name, earlier_time, ignored);
   put_status(status, "Uploaded " + std::to_string(flash_bytes) + " bytes from " + hex(address));
   return 0;
 }

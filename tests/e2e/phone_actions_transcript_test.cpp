@@ -110,11 +110,74 @@ TEST_F(ExtendedTransfer, AForcedBackupWithoutARawFileEmptiesTheDataFileAndSaysWh
   EXPECT_EQ(read_bytes(work("eep.bin")), Bytes{});
 }
 
+TEST_F(ExtendedTransfer, AForcedBackupTakesTheRawFileItsUploadWroteWhateverItsTime) {
+  // The upload rewrites the raw file of the backup before in place, with the same size,
+  // and puts its modification time back: only what the upload did tells the two apart.
+  const Bytes first = random_bytes(0x8000, 11);
+  const Bytes second = random_bytes(0x8000, 12);
+  write_bytes(work("first.bin"), first);
+  write_bytes(work("second.bin"), second);
+  const std::string eep = "M\nA\ny\n";
+  const Session session =
+      run_phone(eep + "y\n" + answers("first.bin") + eep + "n\nn\n" + answers("eep.bin") + eep +
+                    "y\n" + answers("second.bin") + eep + "n\ny\n" + answers("eep.bin") + "Q\n",
+                {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=keep_time"}});
+  const std::string asked =
+      partition_listing + "Choice: " + shown("544fc000", "8000") + send_question;
+  const std::string sent = asked + transfer_opening + booted + sending + closing;
+  const std::string backed_up =
+      asked + force_question + transfer_opening + booted + receiving + closing;
+  EXPECT_EQ(session.output, transcript({sent, backed_up, sent, backed_up}));
+  EXPECT_EQ(read_bytes(work("eep.bin")), second) << "the second send comes back";
+  EXPECT_FALSE(fs::exists(work("eep.bin.big.before-forced-backup")));
+}
+
+TEST_F(ExtendedTransfer, ARawFileSetAsideByAnInterruptedForcedBackupIsNeverLost) {
+  const Bytes earlier = random_bytes(3 * 16384, 13);
+  const Bytes newer = random_bytes(16384, 14);
+  const std::string forced = "M\nA\ny\nn\ny\n" + answers("eep.bin") + "Q\n";
+  const std::string asked =
+      partition_listing + "Choice: " + shown("544fc000", "8000") + send_question + force_question;
+  const Environment refused_upload{{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=fail"}};
+  struct Case {
+    const char* what;
+    bool raw_file_there;
+    Environment controls;
+    std::string printed;
+    Bytes raw_file;  // the raw file afterwards
+  };
+  const Case cases[] = {
+      {"alone: back under its own name, then set aside again for the upload", false, refused_upload,
+       asked + transfer_opening + booted + receiving + closing +
+           "Error during the data receiving: _IFWD_DL_upload_bin_image failed "
+           "(KORVANTA_STANDIN_FAULTS)\n",
+       earlier},
+      {"beside a raw file: neither is touched",
+       true,
+       {},
+       asked + version + port_prompt + sec_pack_prompt + "Data file: " +
+           "An interrupted forced backup left the raw file eep.bin.big.before-forced-backup "
+           "beside eep.bin.big: rename or remove one of them\n",
+       newer},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(work("eep.bin.big"));
+    write_bytes(work("eep.bin.big.before-forced-backup"), earlier);
+    if (c.raw_file_there) write_bytes(work("eep.bin.big"), newer);
+    const Session session = run_phone(forced, c.controls);
+    EXPECT_EQ(session.output, transcript({c.printed}));
+    EXPECT_EQ(read_bytes(work("eep.bin.big")), c.raw_file);
+    EXPECT_EQ(fs::exists(work("eep.bin.big.before-forced-backup")), c.raw_file_there);
+  }
+}
+
 TEST_F(PhoneTranscript, ABackupNeitherPassesOffAStaleRawFileNorOverwritesTheSecPack) {
   const Bytes stale = random_bytes(3 * 16384, 9);
   write_bytes(work("dump.bin"), Bytes(2048, 0x5A));
   write_bytes(work("dump.bin.big"), stale);
   write_bytes(work("d.big"), Bytes(64, 0x22));
+  write_bytes(work("e.big.before-forced-backup"), Bytes(64, 0x33));
   fs::create_directory(work("sub"));
   const std::string forced = "M\nz\n10000\n1000\ny\nn\ny\n";
   const std::string asked = partition_listing + "Choice: Offset: Size: " + shown("10000", "1000") +
@@ -152,11 +215,17 @@ TEST_F(PhoneTranscript, ABackupNeitherPassesOffAStaleRawFileNorOverwritesTheSecP
        {},
        asked + refused("d.big"),
        bound({version_call})},
+      {"as where a forced backup sets an earlier raw file aside",
+       forced + answers("e", "e.big.before-forced-backup") + "Q\n",
+       {},
+       asked + refused("e.big.before-forced-backup"),
+       bound({version_call})},
   });
   EXPECT_EQ(read_bytes(work("dump.bin.big")), stale) << "the stale raw file stays as it was";
   EXPECT_EQ(read_bytes(work("dump.bin")), Bytes{}) << "emptied, as with no raw file";
   EXPECT_EQ(read_bytes(work("psi.flb")), Bytes(64, 0x11));
   EXPECT_EQ(read_bytes(work("d.big")), Bytes(64, 0x22));
+  EXPECT_EQ(read_bytes(work("e.big.before-forced-backup")), Bytes(64, 0x33));
 }
 
 TEST_F(ExtendedTransfer, TypedNumbersAreAskedAgainUntilTheyFitAndInputEndsTheAction) {
