@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "animation/actions.hpp"
 #include "animation/animation_format.hpp"
 #include "animation/picture_io.hpp"
+#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -23,11 +25,21 @@ void append_frame(std::ofstream& target, const std::string& target_path,
   } catch (const StreamFailure&) {
     target.close();  // nothing the stream still holds may land after the cut
     std::error_code unknown;
-    const auto size = std::filesystem::file_size(target_path, unknown);
-    if (!unknown)
-      std::filesystem::resize_file(target_path, size / frame_bytes * frame_bytes, unknown);
+    const std::filesystem::path path = platform::typed_path(target_path);
+    const auto size = std::filesystem::file_size(path, unknown);
+    if (!unknown) std::filesystem::resize_file(path, size / frame_bytes * frame_bytes, unknown);
     throw;
   }
+}
+
+// Why a picture name is no picture to read, or nothing: a device could wait for input that
+// never comes, and the animation being written would be read as one of its frames.
+std::optional<std::string> unreadable_picture(const std::string& path,
+                                              const std::string& target_path) {
+  if (auto refusal = device_name_refusal(path)) return refusal;
+  if (same_file(path, target_path))
+    return "The file '" + path + "' is the animation being written.";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -38,6 +50,7 @@ void create_animation() {
 
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
   const std::string target_path = read_word();
+  refuse_device_name(target_path);
   std::ofstream target = open_for_writing(target_path);
   std::string path;
 
@@ -50,6 +63,10 @@ void create_animation() {
       break;  // the file keeps the frames given so far
     }
     if (path.empty()) break;
+    if (const auto refusal = unreadable_picture(path, target_path)) {
+      print_line("Error: ", *refusal, " Please try again");
+      continue;
+    }
     try {
       load_picture(*picture, path);
     } catch (const PictureFailure& error) {

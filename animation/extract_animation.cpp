@@ -17,6 +17,7 @@ void extract_animation() {
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
   const std::string source_path = read_word();
+  refuse_device_name(source_path);
   std::ifstream source = open_for_reading(source_path);
   const auto frame_count = animation_frame_count(stream_size(source));
   if (!frame_count) fail("The file " + source_path + " isn't the right format.");
@@ -30,8 +31,10 @@ void extract_animation() {
   const auto name_picture = [&](std::int32_t index) -> const std::string& {
     return name.assign(prefix).append(std::to_string(index)).append(".bmp");
   };
-  // Saving a picture replaces its file: one that is the source would be lost mid-read.
+  // Saving a picture replaces its file: one that is the source would be lost mid-read, and
+  // a device would take the picture's bytes.
   for (std::int32_t index = 0; index < *frame_count; ++index) {
+    refuse_device_name(name_picture(index));
     if (same_file(source_path, name_picture(index))) {
       fail("The picture " + name + " would replace the source file " + source_path +
            ": choose another prefix.");

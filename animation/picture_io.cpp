@@ -29,6 +29,7 @@
 
 #include "animation/bmp_header.hpp"
 #include "animation/bmp_pixels.hpp"
+#include "platform/file_system.hpp"
 #include "platform/simd_clones.hpp"
 
 // The library's facts about a sample type (its name in messages, its range) for char8_t are
@@ -55,9 +56,10 @@ using File = std::unique_ptr<std::FILE, FileClose>;
 // a link) stays.
 void remove_regular_file(const std::string& path) {
   std::error_code unknown;
-  if (std::filesystem::symlink_status(path, unknown).type() ==
+  const std::filesystem::path file = platform::typed_path(path);
+  if (std::filesystem::symlink_status(file, unknown).type() ==
       std::filesystem::file_type::regular) {
-    std::filesystem::remove(path, unknown);
+    std::filesystem::remove(file, unknown);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "packages/actions.hpp"
 #include "packages/dfat.hpp"
+#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -15,8 +16,11 @@ namespace {
 // emptied, and opening a pipe would wait for a writer. Any other source is refused as one
 // that cannot be opened.
 std::ifstream open_source(const std::string& path) {
+  refuse_device_name(path);
   std::error_code unknown;
-  if (!std::filesystem::is_regular_file(path, unknown)) throw StreamFailure(std::ios_base::failbit);
+  if (!std::filesystem::is_regular_file(platform::typed_path(path), unknown)) {
+    throw StreamFailure(std::ios_base::failbit);
+  }
   std::ifstream source = open_for_reading(path);
   source.peek();  // an empty source stays a source: the walk finds its end
   if (source.bad()) throw StreamFailure(std::ios_base::failbit);
@@ -33,6 +37,7 @@ void extract_cust_partition() {
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
+  refuse_device_name(target_path);
   // Opening the target truncates it, so a target that is the source itself would be
   // emptied before it is read.
   if (same_file(source_path, target_path)) {

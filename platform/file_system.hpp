@@ -4,7 +4,9 @@
 // asked about the file those open.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -13,5 +15,26 @@ namespace platform {
 // stand; on Windows the bytes read in the ANSI code page, as the "A" functions read them
 // (std::filesystem would read them as Latin-1).
 std::filesystem::path typed_path(const std::string& typed);
+
+// What tells one file from every other, whatever name reaches it: device and inode on
+// POSIX; on Windows the volume's serial number and the file's index, as the file system
+// reports them for the opened file (another drive letter, a short 8.3 name or a hard link
+// reach the same file).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index_high = 0;
+  std::uint64_t index_low = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file (or folder) that `typed` names, links followed; none when it
+// names nothing that can be opened. Needs no access right to the file and lets others go
+// on using it.
+std::optional<FileIdentity> file_identity(const std::string& typed);
+
+// Whether `typed` names a device instead of a file: on Windows one of its reserved device
+// names (CON, AUX, COM1, ...), which open the device whatever the folder or extension. A
+// POSIX system has no such names.
+bool names_device(const std::string& typed);
 
 }  // namespace platform

@@ -1,8 +1,6 @@
 #include "shell/files.hpp"
 
-#include <filesystem>
-#include <system_error>
-
+#include "platform/file_system.hpp"
 #include "shell/failure.hpp"
 
 std::ifstream open_for_reading(const std::string& path) {
@@ -52,6 +50,15 @@ void close_after_writing(std::ofstream& stream) {
 }
 
 bool same_file(const std::string& first, const std::string& second) {
-  std::error_code unknown;  // a path that names no file is never the same file
-  return std::filesystem::equivalent(first, second, unknown);
+  const auto identity = platform::file_identity(first);
+  return identity && identity == platform::file_identity(second);
+}
+
+std::optional<std::string> device_name_refusal(const std::string& name) {
+  if (!platform::names_device(name)) return std::nullopt;
+  return "The name '" + name + "' stands for a device, not a file.";
+}
+
+void refuse_device_name(const std::string& name) {
+  if (auto refusal = device_name_refusal(name)) fail(*refusal);
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 
 // Opens an existing file for reading raw bytes.
@@ -24,9 +25,18 @@ void seek_to(std::istream& stream, std::streamoff position);
 // The size of the file behind the stream; leaves the position at the start.
 std::uint64_t stream_size(std::istream& stream);
 
-// Whether the two paths name one file: the same path, another spelling of it, a symbolic
-// or a hard link. A path that names no file names no other.
+// Whether the two typed names name one file, by what the file system says of the files
+// themselves (platform::file_identity): the same name, another spelling of it, another
+// drive letter, a symbolic or a hard link. A name that names no file names no other.
 bool same_file(const std::string& first, const std::string& second);
+
+// When the typed name stands for a device rather than a file (on Windows "aux.bin",
+// "COM1", "nul"), the text that says so, naming it; else nothing. An action reads or
+// writes no such name.
+std::optional<std::string> device_name_refusal(const std::string& name);
+
+// Raises the text above as a TextFailure when there is one.
+void refuse_device_name(const std::string& name);
 
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
 // is reported too (a failed flush is a bad state, a failed close a fail state).

@@ -20,6 +20,8 @@
 // holds it, in whole pages (a partial last page is read whole). Rows overlap (EBL and SLB
 // lie inside CLONE): the innermost row counts, the one starting last, and of rows starting
 // at the same address the one reaching furthest (SLB rather than EBL).
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -154,9 +156,11 @@ std::string refusal(const char* entry_point, std::uint8_t channel, bool needs_bo
                      [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Files are named as the library gets their names: bytes that the C runtime reads (on
+// Windows in the ANSI code page, where std::filesystem would read them as Latin-1).
 bool regular_file(const char* path) {
-  std::error_code error;
-  return path && *path && std::filesystem::is_regular_file(path, error);
+  struct stat status {};
+  return path && *path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
 }
 
 int boot(const char* entry_point, std::uint8_t channel, const char* file, char* reply,
@@ -278,9 +282,11 @@ STANDIN_EXPORT int _IFWD_DL_download_bin_image(std::uint8_t channel, std::uint32
   const std::string name = text_or_empty(file);
   File data(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"));
   if (!data) return refuse(status, "Cannot open data file \"" + name + "\"");
-  std::error_code error;
-  const std::uintmax_t length = std::filesystem::file_size(name, error);
-  if (error) return refuse(status, "Cannot read data file \"" + name + "\"");
+  struct stat data_status {};
+  if (::stat(name.c_str(), &data_status) != 0) {
+    return refuse(status, "Cannot read data file \"" + name + "\"");
+  }
+  const auto length = static_cast<std::uint64_t>(data_status.st_size);
   if (length > room) {
     return refuse(status, "Data file \"" + name + "\" holds " + std::to_string(length) +
                               " bytes, more than the " + std::to_string(room) +

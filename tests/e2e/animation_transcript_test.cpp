@@ -217,13 +217,15 @@ TEST_F(AnimationTranscript, CreationAsksForTheSameFrameAgainAfterAPictureIsRefus
   lying[10] = 0x20;  // pixels said to start inside the headers
   write_bytes(work("lying.bmp"), lying);
   write_bytes(work("text.bmp"), Bytes{'h', 'i', '\n'});
+  write_bytes(work("anim.bin"), good);  // an earlier target, a picture itself
   const auto session =
-      run("L\nanim.bin\ngood.bmp\nnone.bmp\n   \nwide.bmp\npacked.bmp\nshort.bmp\nlying.bmp\n"
+      run("L\nanim.bin\ngood.bmp\n./anim.bin\nnone.bmp\n   \nwide.bmp\npacked.bmp\nshort.bmp\nlying.bmp\n"
           "text.bmp\nmy pictures.bmp\n\nQ\n");
   EXPECT_EQ(session.output,
             transcript(
                 {target_prompt + picture_prompt(0) + picture_prompt(1) +
-                 retry("Failed to open file 'none.bmp' for reading.") + picture_prompt(1) +
+                 retry("The file './anim.bin' is the animation being written.") +
+                 picture_prompt(1) + retry("Failed to open file 'none.bmp' for reading.") + picture_prompt(1) +
                  retry("Failed to open file '   ' for reading.") + picture_prompt(1) +
                  retry("The picture 'wide.bmp' is 320 x 240 pixels, but a frame needs 240 x 320.") +
                  picture_prompt(1) +
