@@ -15,17 +15,17 @@
 
 namespace {
 
-// Writes one frame at the end of the target. A frame that cannot be written whole is cut
-// off again, so that the file keeps the whole frames before it; then the stream failure
-// goes on.
-void append_frame(std::ofstream& target, const std::string& target_path,
+// Writes one frame at the end of the file at `written_path`. A frame that cannot be written
+// whole is cut off again, so that the file keeps the whole frames before it; then the
+// stream failure goes on.
+void append_frame(std::ofstream& target, const std::string& written_path,
                   const std::vector<std::uint8_t>& frame) {
   try {
     write_all(target, reinterpret_cast<const char*>(frame.data()), frame.size());
   } catch (const StreamFailure&) {
     target.close();  // nothing the stream still holds may land after the cut
     std::error_code unknown;
-    const std::filesystem::path path = platform::typed_path(target_path);
+    const std::filesystem::path path = platform::typed_path(written_path);
     const auto size = std::filesystem::file_size(path, unknown);
     if (!unknown) std::filesystem::resize_file(path, size / frame_bytes * frame_bytes, unknown);
     throw;
@@ -37,8 +37,9 @@ void append_frame(std::ofstream& target, const std::string& target_path,
 std::optional<std::string> unreadable_picture(const std::string& path,
                                               const std::string& target_path) {
   if (auto refusal = device_name_refusal(path)) return refusal;
-  if (same_file(path, target_path))
+  if (writes_over(target_path, path)) {
     return "The file '" + path + "' is the animation being written.";
+  }
   return std::nullopt;
 }
 
@@ -51,7 +52,8 @@ void create_animation() {
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
   const std::string target_path = read_word();
   refuse_device_name(target_path);
-  std::ofstream target = open_for_writing(target_path);
+  FileReplacement target_file(target_path);
+  std::ofstream target = open_for_writing(target_file.path());
   std::string path;
 
   for (std::int32_t count = 0;;) {
@@ -74,8 +76,9 @@ void create_animation() {
       continue;
     }
     encode_frame(frame_samples(*picture), FrameBytes(frame.data(), frame_bytes));
-    append_frame(target, target_path, frame);
+    append_frame(target, target_file.path(), frame);
     ++count;
   }
   close_after_writing(target);
+  target_file.put_in_place();
 }

@@ -35,7 +35,7 @@ void extract_animation() {
   // a device would take the picture's bytes.
   for (std::int32_t index = 0; index < *frame_count; ++index) {
     refuse_device_name(name_picture(index));
-    if (same_file(source_path, name_picture(index))) {
+    if (writes_over(name_picture(index), source_path)) {
       fail("The picture " + name + " would replace the source file " + source_path +
            ": choose another prefix.");
     }

@@ -22,15 +22,14 @@
 #undef fputc
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 #include <variant>
 #include <vector>
 
 #include "animation/bmp_header.hpp"
 #include "animation/bmp_pixels.hpp"
-#include "platform/file_system.hpp"
 #include "platform/simd_clones.hpp"
+#include "shell/failure.hpp"
+#include "shell/files.hpp"
 
 // The library's facts about a sample type (its name in messages, its range) for char8_t are
 // those of unsigned char.
@@ -50,17 +49,6 @@ using File = std::unique_ptr<std::FILE, FileClose>;
 // Raised as the library's own error so that it is reported the same way as the library's.
 [[noreturn]] void refuse(const std::string& message) {
   throw CImgIOException("%s", message.c_str());
-}
-
-// A picture cut short is no picture: the file goes. Anything but a regular file (a device,
-// a link) stays.
-void remove_regular_file(const std::string& path) {
-  std::error_code unknown;
-  const std::filesystem::path file = platform::typed_path(path);
-  if (std::filesystem::symlink_status(file, unknown).type() ==
-      std::filesystem::file_type::regular) {
-    std::filesystem::remove(file, unknown);
-  }
 }
 
 // The size of the open file, or no value when it cannot be told (a file too large for the
@@ -104,22 +92,37 @@ PictureSamples frame_samples(Picture& picture) {
 }
 
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
+  // A picture cut short is no picture: only a whole one replaces the earlier file, and
+  // what was written of another is removed (a device or a link is written directly and
+  // stays).
+  FileReplacement replacement(path);
   // The file is opened here rather than by the library, which would take the names "-"
   // and "-.…" for standard output, and would not report a write that fails.
   File file;
   try {
-    file.reset(std::fopen(path.c_str(), "wb"));
-    if (!file) refuse("Failed to open file '" + path + "' for writing.");
+    file.reset(std::fopen(replacement.path().c_str(), "wb"));
+    if (!file) {
+      replacement.discard();
+      refuse("Failed to open file '" + path + "' for writing.");
+    }
     // The library writes a byte at a time: with a buffer as large as the file, the file
     // goes to the system in one write.
     std::setvbuf(file.get(), file_buffer.data(), _IOFBF, file_buffer.size());
     picture.save_bmp(file.get());
     const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-    if (std::fclose(file.release()) != 0 || !written) {
-      remove_regular_file(path);
+    bool in_place = std::fclose(file.release()) == 0 && written;
+    try {
+      if (in_place) replacement.put_in_place();
+    } catch (const StreamFailure&) {
+      in_place = false;
+    }
+    if (!in_place) {
+      replacement.discard();
       refuse("The file '" + path + "' cannot be written to its end.");
     }
   } catch (const CImgException& error) {
+    file.reset();
+    replacement.discard();
     throw PictureFailure(error.what());
   }
 }

@@ -38,16 +38,18 @@ void extract_cust_partition() {
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
   refuse_device_name(target_path);
-  // Opening the target truncates it, so a target that is the source itself would be
-  // emptied before it is read.
-  if (same_file(source_path, target_path)) {
+  // The target replaces its file at the end, also after a failure (empty then): a target
+  // that is the source itself would lose it.
+  if (writes_over(target_path, source_path)) {
     fail("Target file is the source file: choose another target");
   }
-  std::ofstream target = open_for_writing(target_path);
+  FileReplacement target_file(target_path);
+  std::ofstream target = open_for_writing(target_file.path());
 
   const CustSection section = find_cust_section(source);
   print_line("Loading...");
   copy_cust_image(source_path, section, target);
   close_after_writing(target);
   source.close();
+  target_file.put_in_place();
 }

@@ -21,9 +21,10 @@ void extract_pages(std::uint32_t page_limit, const std::string& data_file,
   // write: one system call a page, where a stream needs a seek and a read (about 1.3× the
   // time of a ROOT_DISK backup).
   platform::PositionedFile raw(raw_file);
+  FileReplacement data_replacement(data_file);
   std::ofstream data;
   data.rdbuf()->pubsetbuf(nullptr, 0);
-  data.open(data_file, std::ios::binary | std::ios::trunc);
+  data.open(data_replacement.path(), std::ios::binary | std::ios::trunc);
   if (!raw.is_open()) throw StreamFailure(std::ios_base::failbit);
   check_stream(data);
 
@@ -50,4 +51,5 @@ void extract_pages(std::uint32_t page_limit, const std::string& data_file,
   }
   write_gathered();
   close_after_writing(data);
+  data_replacement.put_in_place();
 }

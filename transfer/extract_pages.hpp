@@ -14,8 +14,10 @@ inline constexpr std::uint32_t whole_read_back = 0xFFFFFFFF;
 
 // Copies the whole pages of `page_limit` bytes (a partial last page is dropped) from the
 // raw file into the data file, reading one page at a time at its block's offset; at most
-// 64 KiB of pages are held. The data file is created, or emptied, even when the raw file
-// then turns out to be missing. Raises a StreamFailure when the raw file is missing, the
+// 64 KiB of pages are held. The data file is written as a FileReplacement: it is
+// replaced when the copy ends, also when it fails (with the pages written before), and
+// emptied when the raw file turns out to be missing; an earlier data file stays whole
+// while the copy runs. Raises a StreamFailure when the raw file is missing, the
 // data file cannot be created or written, or the raw file ends before the last page; the
 // data file keeps every page written before. With the limit `whole_read_back` the end of
 // the raw file ends the copy normally after its last whole page.

@@ -55,13 +55,13 @@ std::string set_aside_name(const std::string& raw_file) {
   return raw_file + ".before-forced-backup";
 }
 
-// A backup writes the data file and its raw file, and a forced one may move an earlier raw
-// file aside: none of them may be the sec-pack file, which belongs to one phone and is not
-// easily had again.
+// A backup writes the data file (first as its incomplete file) and its raw file, and a
+// forced one may move an earlier raw file aside: none of them may be the sec-pack file, which
+// belongs to one phone and is not easily had again.
 void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file,
                                bool force) {
   const std::string raw_file = raw_file_of(data_file);
-  if (same_file(data_file, sec_pack) || same_file(raw_file, sec_pack) ||
+  if (writes_over(data_file, sec_pack) || same_file(raw_file, sec_pack) ||
       (force && same_file(set_aside_name(raw_file), sec_pack))) {
     fail("The backup would overwrite the sec-pack file " + sec_pack + ": choose another data file");
   }
@@ -138,7 +138,8 @@ void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t s
     const SetAsideRawFile earlier(raw_file);
     upload(whole_read_back);
     if (!earlier.upload_wrote_raw_file()) {
-      std::ofstream{data_file, std::ios::binary};  // emptied, as with a raw file missing
+      const FileReplacement emptied(data_file);  // as with a raw file missing
+      std::ofstream{emptied.path(), std::ios::binary};
       fail("Error during the data receiving: " + buffer_text(phone.status()));
     }
     extract_pages(whole_read_back, data_file, raw_file);
