@@ -6,6 +6,7 @@
 
 #include "animation/actions.hpp"
 #include "packages/actions.hpp"
+#include "platform/interruption.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "transfer/actions.hpp"
@@ -96,8 +97,10 @@ bool run_reported(const std::function<void()>& action) {
   return true;
 }
 
-int run_menu() {
-  print_banner();
+namespace {
+
+// The menu loop, until "Q" or the end of input.
+void run_menu_passes() {
   bool running = true;
   while (running) {
     print_menu();
@@ -114,6 +117,17 @@ int run_menu() {
               }) &&
               running;
     print_line();
+  }
+}
+
+}  // namespace
+
+int run_menu() {
+  print_banner();
+  try {
+    run_menu_passes();
+  } catch (const Interrupted&) {
+    return platform::interrupted_exit_status();
   }
   return 0;
 }

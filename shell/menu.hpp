@@ -15,5 +15,6 @@ void print_menu();
 bool run_reported(const std::function<void()>& action);
 
 // The whole program after start-up: the loop until "Q" or the end of standard input.
-// Returns the exit status, 0.
+// Returns the exit status: 0, or platform::interrupted_exit_status() when the technician
+// stopped the program during a phone session (Interrupted).
 int run_menu();

@@ -22,6 +22,7 @@ void boot_executable() {
   ReplyBuffer reply{};
   run_guarded_steps([&] {
     if (!phone.open_port(port, reply)) return false;
+    phone.stop_if_interrupted();
     print_line("Port open... PLUG THE PHONE");
     print_line("Send of the sec-pack...");
     // Printed in the console's current number format: hexadecimal once M has run.

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "shell/console.hpp"
+#include "shell/failure.hpp"
 
 namespace {
 
@@ -56,14 +57,23 @@ void DownloadSession::restart_and_close_port() {
   close_port();
 }
 
+void DownloadSession::stop_if_interrupted() const {
+  if (interruption_ && interruption_->requested()) throw Interrupted{};
+}
+
 void DownloadSession::close_port() {
   call_entry(entry_.close_comm_port, phone_channel, status_.data());
   print_line("Port closed");
+  const bool stop = interruption_ && interruption_->requested();
+  interruption_.reset();
+  if (stop) throw Interrupted{};
 }
 
 void run_guarded_steps(const std::function<bool()>& steps) {
   try {
     if (steps()) return;
+  } catch (const Interrupted&) {
+    return;  // the closing steps come next, then the program stops
   } catch (const std::exception&) {
     // Nothing about the failure is shown but "Error".
   }

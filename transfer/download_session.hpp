@@ -9,9 +9,11 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "platform/fault_guard.hpp"
+#include "platform/interruption.hpp"
 #include "shell/library_binding.hpp"
 #include "vendor_abi/download_library.hpp"
 
@@ -83,28 +85,41 @@ class DownloadSession {
   // library gives none).
   void print_version();
 
-  // Opens the port named `port`; true when the library says it is open.
+  // Opens the port named `port`; true when the library says it is open. From here to
+  // close_port, a request to stop (Ctrl+C, closing the console) is held: it is noted, one
+  // line says so, and the program stops once the port is closed.
   template <std::size_t size>
   bool open_port(const std::string& port, PhoneBuffer<size>& reply) {
+    interruption_.emplace(interrupted_notice);
     return call_entry(entry_.open_comm_port, phone_channel, port.c_str(), port.c_str(),
                       reply.data(), status_.data()) == 0;
   }
+
+  // Raises Interrupted when a request to stop came since the port opening: the steps that
+  // remain are skipped, but for the closing ones. Called between the steps.
+  void stop_if_interrupted() const;
 
   // The closing steps: "Restarting the phone..", the reset, "Restarted..", then
   // close_port. The results are not looked at.
   void restart_and_close_port();
 
-  // Closes the port and prints "Port closed"; the result is not looked at.
+  // Closes the port and prints "Port closed"; the result is not looked at. Raises
+  // Interrupted afterwards when a request to stop came during the session.
   void close_port();
 
  private:
+  static constexpr const char* interrupted_notice =
+      "Interrupted: the program stops once the phone is closed.";
+
   Library library_;
   DownloadEntryPoints entry_;
   StatusBuffer status_{};
+  std::optional<platform::DeferredInterruption> interruption_;
 };
 
 // The guarded steps of V and X: runs `steps`, which open the port and talk to the phone,
-// and prints "Error" (and nothing else about it) when they give false or raise.
+// and prints "Error" (and nothing else about it) when they give false or raise a failure.
+// Steps that stop on a request to stop (Interrupted) end quietly.
 void run_guarded_steps(const std::function<bool()>& steps);
 
 // Prints the port prompt and reads the port name as a whole line.

@@ -26,6 +26,7 @@ void restart_phone() {
   PhoneBuffer<version_reply_size> reply{};
   run_guarded_steps([&] {
     if (!phone.open_port(port, reply)) return false;
+    phone.stop_if_interrupted();
     call_entry(phone.entry().get_sw_version_data, phone_channel, sec_pack.c_str(), reply.data(), 0u,
                version_reply_size, phone.status().data());
     print_line(buffer_text(reply));

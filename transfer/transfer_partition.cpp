@@ -137,6 +137,7 @@ void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t s
   if (force) {
     const SetAsideRawFile earlier(raw_file);
     upload(whole_read_back);
+    phone.stop_if_interrupted();
     if (!earlier.upload_wrote_raw_file()) {
       const FileReplacement emptied(data_file);  // as with a raw file missing
       std::ofstream{emptied.path(), std::ios::binary};
@@ -145,7 +146,9 @@ void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t s
     extract_pages(whole_read_back, data_file, raw_file);
     return;
   }
-  if (upload(upload_length(size)) != 0) {
+  const bool uploaded = upload(upload_length(size)) == 0;
+  phone.stop_if_interrupted();
+  if (!uploaded) {
     fail("Error during the data receiving: " + buffer_text(phone.status()));
   }
   extract_pages(size, data_file, raw_file);
@@ -180,12 +183,14 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
     if (!phone.open_port(port, reply)) {
       fail("Error during the port opening: " + buffer_text(phone.status()));
     }
+    phone.stop_if_interrupted();
     print_line("Port open... PLUG THE PHONE");
     print_line("Send of the sec-pack...");
     if (call_entry(phone.entry().boot_bin_target, phone_channel, sec_pack.c_str(), reply.data(),
                    phone.status().data()) != 0) {
       fail("Error during the sec-pack sending: " + buffer_text(phone.status()));
     }
+    phone.stop_if_interrupted();
     // "sended": the system's own text.
     print_line("sec-pack sended...");
     if (send) {

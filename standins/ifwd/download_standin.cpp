@@ -12,6 +12,9 @@
 //     unterminated  its status texts fill the whole 512-byte buffer, with no terminator
 //     cut:<bytes>   (the upload) the raw file stops at that many bytes, and the upload
 //                   still reports success: a read-back cut short
+//     hold          the call waits, before it does anything, until the test removes the
+//                   file <phone folder>/<export name>.held that the call creates: a
+//                   step that takes as long as the test wants
 //     keep_time     (the upload) an existing raw file is rewritten in place and gets its
 //                   earlier modification time back, as a coarse clock (FAT's 2-second
 //                   steps, a C runtime's whole seconds) shows a quick rewrite of one size
@@ -23,6 +26,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +35,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "standins/common/export.hpp"
@@ -112,11 +117,25 @@ void note_destroyed() {
   note("exception object destroyed");
 }
 
-// Starts a call of `entry_point`: takes its fault mode, and raises when told to.
+// Waits until the test removes the file that says the call is held, two minutes at most.
+void hold(const char* entry_point) {
+  const std::filesystem::path held = flash_folder() / (std::string(entry_point) + ".held");
+  std::error_code unknown;
+  std::filesystem::create_directories(held.parent_path(), unknown);
+  File(std::fopen(held.string().c_str(), "wb"));
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (std::filesystem::exists(held, unknown) && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// Starts a call of `entry_point`: takes its fault mode, holds the call or raises when
+// told to.
 void start_call(const char* entry_point) {
   char mode[32];
   standin::fault_mode(control(standin::faults_variable), entry_point, mode, sizeof mode);
   current_mode = mode;
+  if (current_mode == "hold") hold(entry_point);
   if (current_mode == "throw") {
     standin::raise_library_exception(
         (std::string(entry_point) + " raised an exception (KORVANTA_STANDIN_FAULTS)").c_str(),

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,9 @@ struct ProcessRequest {
   std::string error_file;   // receives its standard error
   std::vector<std::pair<std::string, std::string>> environment;  // added to ours
   std::chrono::milliseconds timeout{10000};
+  // Called with the program's process id once it runs, before the wait for its end: a
+  // test that signals or kills it in the middle.
+  std::function<void(long process_id)> while_running;
 };
 
 // Runs the program to its end, or kills it once the time-out has passed.

@@ -45,6 +45,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
     return outcome;
   }
   if (child == 0) become_program(request, environment.data());
+  if (request.while_running) request.while_running(child);
 
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
   ProcessOutcome outcome;

@@ -65,6 +65,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   HandleCloser thread{process.hThread};
   HandleCloser child{process.hProcess};
   ProcessOutcome outcome;
+  if (request.while_running) request.while_running(static_cast<long>(process.dwProcessId));
   const auto wait = static_cast<DWORD>(request.timeout.count());
   if (WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
     TerminateProcess(process.hProcess, 1);

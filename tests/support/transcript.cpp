@@ -46,6 +46,10 @@ fs::path TranscriptTest::work(const std::string& name) const {
   return name.empty() ? scratch_ / "work" : scratch_ / "work" / name;
 }
 
+std::string TranscriptTest::output_so_far() const {
+  return read_text(scratch_ / "io" / "output.txt");
+}
+
 Session TranscriptTest::run(const std::string& input, const Environment& environment,
                             std::chrono::milliseconds timeout) {
   const fs::path io = scratch_ / "io";
@@ -70,6 +74,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   }
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());
   request.timeout = scaled_time(timeout);
+  request.while_running = while_running_;
   const testing_support::ProcessOutcome outcome = testing_support::run_process(request);
 
   Session session;

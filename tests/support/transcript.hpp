@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +48,14 @@ class TranscriptTest : public ::testing::Test {
   Session run(const std::string& input, const Environment& environment = {},
               std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+  // A step that the following runs take while the program runs, given its process id: a
+  // test that signals or kills the program in the middle. The run still waits for its end.
+  void while_running(std::function<void(long process_id)> step) {
+    while_running_ = std::move(step);
+  }
+  // What the program has printed so far in the run going on.
+  std::string output_so_far() const;
+
   // The exit status that the following runs are expected to end with.
   void expect_exit_status(int status) { expected_exit_status_ = status; }
 
@@ -57,6 +66,7 @@ class TranscriptTest : public ::testing::Test {
  private:
   ScratchFolder scratch_;
   int expected_exit_status_ = 0;
+  std::function<void(long)> while_running_;
 };
 
 // `bound` stretched by the factor in KORVANTA_TEST_TIME_SCALE (default 1), for runs under

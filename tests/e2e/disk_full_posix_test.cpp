@@ -1,8 +1,10 @@
-// A full disk under the files that K, L and a backup write: the file being written is a
-// link to the full device, or lies on a small file system of its own that fills up part
-// way. The failure is reported, the menu comes back, and every other file is left as it
-// was.
+// A full disk under the files that K, L and a backup write: the file being written is the
+// full device (a node of the test's own, never the machine's /dev/full) or a link to it,
+// or lies on a small file system of its own that fills up part way. The failure is
+// reported, the menu comes back, and every other file is left as it was.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path full_device = "/dev/full";
 const std::string write_failure =
     "Error during opening/reading/writing of file: ios_base::badbit set\n";
 
@@ -58,20 +59,27 @@ class DiskFull : public TranscriptTest {
 }  // namespace
 
 TEST_F(DiskFull, AFailedWriteIsReportedAndTheMenuComesBack) {
-  if (!fs::exists(full_device)) GTEST_SKIP() << "no device that refuses every write";
+  // The full device (character device 1, 7 on Linux), made in the work folder: a test that
+  // went wrong could replace or remove it, never the machine's own.
+  if (::mknod(work("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+    GTEST_SKIP() << "NOT TESTED: no device node can be made here (mknod needs root)";
+  }
   const struct {
     const char* action;
     std::string input;
-    const char* written;  // the file that the action writes, linked to the full device
+    const char* written;  // the file that the action writes: the full device or a link to it
+    bool linked;
     std::string failure;
   } cases[] = {
-      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp",
+      {"K", "K\nanimation.bin\nframe\n", "frame0.bmp", true,
        "Error when operating: The file 'frame0.bmp' cannot be written to its end.\n"},
-      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin", write_failure},
+      {"O", "O\n\\\\.\\USB1\nsecpack.fls\nbackup.bin\n", "backup.bin", true, write_failure},
+      {"O to the device itself", "O\n\\\\.\\USB1\nsecpack.fls\nfull\n", "full", false,
+       write_failure},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.action);
-    fs::create_symlink(full_device, work(test.written));
+    if (test.linked) fs::create_symlink(work("full"), work(test.written));
     const auto session =
         run(test.input + "W\nQ\n", {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()}});
     // The failure is the last line of the action's pass; an invalid choice follows.
@@ -79,7 +87,8 @@ TEST_F(DiskFull, AFailedWriteIsReportedAndTheMenuComesBack) {
                              "Choice: Invalid choice\n\n" + testing_support::menu + "Choice: \n";
     ASSERT_GE(session.output.size(), tail.size());
     EXPECT_EQ(session.output.substr(session.output.size() - tail.size()), tail) << session.output;
-    EXPECT_TRUE(fs::is_symlink(work(test.written)));
+    EXPECT_EQ(fs::is_symlink(work(test.written)), test.linked);
+    EXPECT_TRUE(fs::is_character_file(work("full"))) << "a device is written to, never replaced";
     expect_other_files_kept();
   }
 }
