@@ -19,7 +19,11 @@ std::string program_folder() {
 
 }  // namespace
 
-LibraryHandle load_library(const char* name) {
+LoaderSearch system_loader_search() {
+  return LoaderSearch::search_flags;
+}
+
+LibraryHandle load_library(const char* name, LoaderSearch) {
   const std::string file = name;
   if (file.empty()) return nullptr;
   if (file.find('/') != std::string::npos) return dlopen(name, RTLD_NOW | RTLD_LOCAL);
@@ -33,8 +37,8 @@ LibraryHandle load_library(const char* name) {
 
 // dlopen never looks in the current folder for a bare name: a typed name loads as any
 // other.
-LibraryHandle load_library_as_typed(const char* path) {
-  return load_library(path);
+LibraryHandle load_library_as_typed(const char* path, LoaderSearch search) {
+  return load_library(path, search);
 }
 
 void* library_symbol(LibraryHandle library, const char* name) {

@@ -17,18 +17,14 @@ bool is_absolute_folder(const std::string& folder) {
          folder.rfind("\\\\", 0) == 0;
 }
 
-// The LOAD_LIBRARY_SEARCH_* flags exist only where kernel32 exports AddDllDirectory
-// (Windows 8, and Windows 7 with KB2533623); elsewhere LoadLibraryExA refuses them with
-// ERROR_INVALID_PARAMETER. There, the current folder is taken out of the search for the
-// libraries' own dependencies instead (wine ignores this; Windows does not).
-bool search_flags_available() {
-  static const bool available = [] {
-    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (kernel32 && GetProcAddress(kernel32, "AddDllDirectory")) return true;
-    SetDllDirectoryA("");
-    return false;
-  }();
-  return available;
+// Without the search flags, the current folder is taken out of the search for the
+// libraries' own dependencies instead, once for the process (wine ignores this; Windows
+// does not). True when the flags are to be used.
+bool uses_search_flags(LoaderSearch search) {
+  if (search == LoaderSearch::search_flags) return true;
+  static const bool current_folder_left_out = SetDllDirectoryA("");
+  static_cast<void>(current_folder_left_out);
+  return false;
 }
 
 // The full path of `path`, with backslashes only, as the search flags need; empty when it
@@ -46,18 +42,18 @@ std::string full_path(const std::string& path) {
 // A library file at a full path whose own dependencies are looked for beside it first:
 // then in the program's folder and the system's (with the search flags), or in the
 // platform's order without the current folder (without them).
-HMODULE load_beside_its_dependencies(const std::string& full) {
+HMODULE load_beside_its_dependencies(const std::string& full, LoaderSearch search) {
   return LoadLibraryExA(full.c_str(), nullptr,
-                        search_flags_available()
+                        uses_search_flags(search)
                             ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
                             : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // A library file at a path, when it exists.
-HMODULE load_file(const std::string& path) {
+HMODULE load_file(const std::string& path, LoaderSearch search) {
   const std::string full = full_path(path);
   if (full.empty() || GetFileAttributesA(full.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
-  return load_beside_its_dependencies(full);
+  return load_beside_its_dependencies(full, search);
 }
 
 std::string program_folder() {
@@ -91,13 +87,24 @@ std::string path_variable() {
 
 }  // namespace
 
-LibraryHandle load_library(const char* name) {
+LoaderSearch system_loader_search() {
+  // The LOAD_LIBRARY_SEARCH_* flags exist only where kernel32 exports AddDllDirectory;
+  // elsewhere LoadLibraryExA refuses them with ERROR_INVALID_PARAMETER.
+  static const LoaderSearch search = [] {
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    return kernel32 && GetProcAddress(kernel32, "AddDllDirectory") ? LoaderSearch::search_flags
+                                                                   : LoaderSearch::full_paths;
+  }();
+  return search;
+}
+
+LibraryHandle load_library(const char* name, LoaderSearch search) {
   const std::string file = name;
   if (file.empty()) return nullptr;
-  if (!is_bare_name(file)) return load_file(file);
+  if (!is_bare_name(file)) return load_file(file, search);
   // The program's folder and the system folder first, as the platform's search does.
   std::string folders;
-  if (search_flags_available()) {
+  if (uses_search_flags(search)) {
     if (HMODULE module = LoadLibraryExA(
             name, nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32)) {
       return module;
@@ -117,19 +124,19 @@ LibraryHandle load_library(const char* name) {
       folder = folder.substr(1, folder.size() - 2);
     }
     if (is_absolute_folder(folder)) {
-      if (HMODULE module = load_file(folder + "\\" + file)) return module;
+      if (HMODULE module = load_file(folder + "\\" + file, search)) return module;
     }
     start = end + 1;
   }
   return nullptr;
 }
 
-LibraryHandle load_library_as_typed(const char* path) {
+LibraryHandle load_library_as_typed(const char* path, LoaderSearch search) {
   // A path that names a folder keeps that folder for the library's own dependencies,
   // which a vendor's library may ship beside it.
   const std::string typed = path;
   if (is_bare_name(typed)) {
-    if (search_flags_available()) return LoadLibraryA(path);
+    if (uses_search_flags(search)) return LoadLibraryA(path);
     // Without the search flags the current folder is out of the process's search: back
     // in for this one load.
     SetDllDirectoryA(nullptr);
