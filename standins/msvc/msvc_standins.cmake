@@ -60,7 +60,7 @@ endfunction()
 set(msvc_common_objects)
 foreach(source common/framework_string.cpp common/system_win32.cpp common/test_controls.cpp
                common/library_exception_msvc.cpp common/lifetime_msvc.cpp
-               common/frames_msvc.cpp)
+               common/frames_msvc.cpp common/windows_unwind_msvc.cpp)
   korvanta_msvc_object(msvc_common_objects ${source} ${msvc_dir}/common)
 endforeach()
 
