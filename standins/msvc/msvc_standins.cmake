@@ -64,7 +64,10 @@ foreach(source common/framework_string.cpp common/system_win32.cpp common/test_c
   korvanta_msvc_object(msvc_common_objects ${source} ${msvc_dir}/common)
 endforeach()
 
+# Further arguments: the sources, then optionally LINK and import libraries of the
+# stand-in's own helper libraries.
 function(korvanta_layout_standin target file_name folder layout settings)
+  cmake_parse_arguments(PARSE_ARGV 5 standin "" "" "LINK")
   set(objects ${msvc_common_objects})
   set(defines)
   foreach(setting ${settings})
@@ -72,7 +75,7 @@ function(korvanta_layout_standin target file_name folder layout settings)
   endforeach()
   korvanta_msvc_object(objects ${layout} ${msvc_dir}/${target}
     -I${msvc_source_dir}/asm/coff_i386 ${defines})
-  foreach(source ${ARGN})
+  foreach(source ${standin_UNPARSED_ARGUMENTS})
     korvanta_msvc_object(objects ${source} ${msvc_dir}/${target})
   endforeach()
   # The entry point logs the library's loading and release; there is no C runtime's.
@@ -80,8 +83,24 @@ function(korvanta_layout_standin target file_name folder layout settings)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
     COMMAND ${KORVANTA_LLD_LINK} /nologo /dll /machine:x86 /nodefaultlib /entry:standin_entry
       /safeseh:no /out:${folder}/${file_name} /implib:${msvc_dir}/${target}.lib
-      ${objects} ${msvc_import_libraries}
-    DEPENDS ${objects} ${msvc_import_libraries}
+      ${objects} ${msvc_import_libraries} ${standin_LINK}
+    DEPENDS ${objects} ${msvc_import_libraries} ${standin_LINK}
+    VERBATIM)
+  add_custom_target(${target} DEPENDS ${folder}/${file_name})
+  add_dependencies(korvanta_standins ${target})
+endfunction()
+
+# A small library of a stand-in's own, as a vendor ships beside its library: `source`
+# built into `folder`/`file_name`, with its import library in the build's msvc folder
+# (`msvc_dir`/<target>.lib), for a stand-in to LINK.
+function(korvanta_msvc_helper target file_name folder source)
+  set(objects)
+  korvanta_msvc_object(objects ${source} ${msvc_dir}/${target})
+  add_custom_command(OUTPUT ${folder}/${file_name} ${msvc_dir}/${target}.lib
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${KORVANTA_LLD_LINK} /nologo /dll /machine:x86 /nodefaultlib /noentry
+      /out:${folder}/${file_name} /implib:${msvc_dir}/${target}.lib ${objects}
+    DEPENDS ${objects}
     VERBATIM)
   add_custom_target(${target} DEPENDS ${folder}/${file_name})
   add_dependencies(korvanta_standins ${target})
