@@ -15,8 +15,8 @@
 extern "C" {
 __declspec(dllimport) void* __stdcall GetModuleHandleA(const char* name);
 __declspec(dllimport) void* __stdcall GetProcAddress(void* module, const char* name);
-__declspec(dllimport) void* __stdcall VirtualAlloc(void* at, unsigned long size,
-                                                   unsigned long type, unsigned long protection);
+__declspec(dllimport) void* __stdcall VirtualAlloc(void* at, unsigned long size, unsigned long type,
+                                                   unsigned long protection);
 __declspec(dllimport) int __stdcall VirtualProtect(void* at, unsigned long size,
                                                    unsigned long protection,
                                                    unsigned long* previous);
@@ -67,8 +67,8 @@ void imitate_windows_unwind_if_asked() {
   void** slot = rtl_unwind_slot();
   void* real = GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlUnwind");
   if (!slot || !real || *slot != real) return;  // none, or set already
-  auto* code = static_cast<uint8_t*>(
-      VirtualAlloc(nullptr, 64, mem_commit_reserve, page_execute_readwrite));
+  auto* code =
+      static_cast<uint8_t*>(VirtualAlloc(nullptr, 64, mem_commit_reserve, page_execute_readwrite));
   if (!code) return;
   // push [esp+16] four times (the four arguments, in order); call [real]; xor ebx, ebx;
   // xor esi, esi; xor edi, edi; ret 16. The address of the real routine follows the code.

@@ -219,28 +219,30 @@ TEST_F(AnimationTranscript, CreationAsksForTheSameFrameAgainAfterAPictureIsRefus
   write_bytes(work("text.bmp"), Bytes{'h', 'i', '\n'});
   write_bytes(work("anim.bin"), good);  // an earlier target, a picture itself
   const auto session =
-      run("L\nanim.bin\ngood.bmp\n./anim.bin\nnone.bmp\n   \nwide.bmp\npacked.bmp\nshort.bmp\nlying.bmp\n"
+      run("L\nanim.bin\ngood.bmp\n./anim.bin\nnone.bmp\n   "
+          "\nwide.bmp\npacked.bmp\nshort.bmp\nlying.bmp\n"
           "text.bmp\nmy pictures.bmp\n\nQ\n");
-  EXPECT_EQ(session.output,
-            transcript(
-                {target_prompt + picture_prompt(0) + picture_prompt(1) +
-                 retry("The file './anim.bin' is the animation being written.") +
-                 picture_prompt(1) + retry("Failed to open file 'none.bmp' for reading.") + picture_prompt(1) +
-                 retry("Failed to open file '   ' for reading.") + picture_prompt(1) +
-                 retry("The picture 'wide.bmp' is 320 x 240 pixels, but a frame needs 240 x 320.") +
-                 picture_prompt(1) +
-                 retry("The BMP file 'packed.bmp' is damaged: RLE8 encoding with 24 bits per "
-                       "pixel is impossible.") +
-                 picture_prompt(1) +
-                 retry("The BMP file 'short.bmp' is damaged: its pixels are said to take 230400 "
-                       "bytes from offset 54, after 54 bytes of headers, in a file of 230354 "
-                       "bytes.") +
-                 picture_prompt(1) +
-                 retry("The BMP file 'lying.bmp' is damaged: its pixels are said to take 230400 "
-                       "bytes from offset 32, after 54 bytes of headers, in a file of 230454 "
-                       "bytes.") +
-                 picture_prompt(1) + retry("Invalid BMP file 'text.bmp'.") + picture_prompt(1) +
-                 picture_prompt(2)}));
+  EXPECT_EQ(
+      session.output,
+      transcript(
+          {target_prompt + picture_prompt(0) + picture_prompt(1) +
+           retry("The file './anim.bin' is the animation being written.") + picture_prompt(1) +
+           retry("Failed to open file 'none.bmp' for reading.") + picture_prompt(1) +
+           retry("Failed to open file '   ' for reading.") + picture_prompt(1) +
+           retry("The picture 'wide.bmp' is 320 x 240 pixels, but a frame needs 240 x 320.") +
+           picture_prompt(1) +
+           retry("The BMP file 'packed.bmp' is damaged: RLE8 encoding with 24 bits per "
+                 "pixel is impossible.") +
+           picture_prompt(1) +
+           retry("The BMP file 'short.bmp' is damaged: its pixels are said to take 230400 "
+                 "bytes from offset 54, after 54 bytes of headers, in a file of 230354 "
+                 "bytes.") +
+           picture_prompt(1) +
+           retry("The BMP file 'lying.bmp' is damaged: its pixels are said to take 230400 "
+                 "bytes from offset 32, after 54 bytes of headers, in a file of 230454 "
+                 "bytes.") +
+           picture_prompt(1) + retry("Invalid BMP file 'text.bmp'.") + picture_prompt(1) +
+           picture_prompt(2)}));
   const Bytes animation = read_bytes(work("anim.bin"));
   EXPECT_EQ(animation, Bytes(2 * frame_size, 0xFF));
   EXPECT_NE(session.errors.find("CImgIOException"), std::string::npos);

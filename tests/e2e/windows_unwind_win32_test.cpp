@@ -15,8 +15,8 @@ using testing_support::write_bytes;
 
 TEST_F(PhoneTranscript, LibrariesRaiseAndFaultRoundAfterRoundWithRtlUnwindAsWindowsHasIt) {
   install_every_standin();
-  write_bytes(work("fw.kdz"), testing_support::kdz_file(testing_support::kdz_layouts[0],
-                                                        {{"a", pattern(4, 1)}}));
+  write_bytes(work("fw.kdz"),
+              testing_support::kdz_file(testing_support::kdz_layouts[0], {{"a", pattern(4, 1)}}));
   write_bytes(work("fw.cab"), pattern(10, 1));
   write_bytes(work("run.bin"), pattern(10, 2));
   const std::string loading = "Loading...\n";

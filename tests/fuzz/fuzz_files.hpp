@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 
 class Folder {
  public:
-  Folder()
-      : path_(fs::temp_directory_path() / ("korvanta-fuzz-" + std::to_string(getpid()))) {
+  Folder() : path_(fs::temp_directory_path() / ("korvanta-fuzz-" + std::to_string(getpid()))) {
     fs::create_directories(path_);
   }
   ~Folder() {
