@@ -8,31 +8,8 @@
 # console's code pages are its own again once the program has ended.
 set -eu
 program=$1
-work=$(mktemp -d)
-session=
-cleanup() {
-  [ -z "$session" ] || kill "$session" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work"
+. "$(dirname "$0")/terminal.sh"
 cp "$program" korvanta.exe
-
-# What the terminal shows, as text: wine's console draws each character with escape
-# sequences around it and moves the cursor over a blank, so the sequences, blanks and
-# carriage returns are dropped.
-esc=$(printf '\033')
-shown() {
-  sed "s/$esc\[[0-9;?]*[A-Za-z]//g; s/$esc\][^$(printf '\007')]*$(printf '\007')//g" screen |
-    tr -d ' \r'
-}
-
-fail() {
-  echo "FAILED: $1"
-  echo "--- the terminal showed, without blanks:"
-  shown
-  exit 1
-}
 
 # A black 240 x 320 picture, 24 bits, bottom-up: 54 bytes of headers, then the pixels.
 {
@@ -41,33 +18,15 @@ fail() {
   head -c 230400 /dev/zero
 } >"pic$(printf '\303\251').bmp"
 
-# Types `text` once the terminal has shown `pattern` (without blanks) on `count` lines.
-type_after() {
-  count=$1 pattern=$2 text=$3
-  waited=0
-  until [ "$(shown | grep -c -- "$pattern" || true)" -ge "$count" ]; do
-    waited=$((waited + 1))
-    [ "$waited" -le 1200 ] || fail "no \"$pattern\" on $count lines after 120 s"
-    sleep 0.1
-  done
-  printf "$text" >&3
-}
-
-mkfifo keys
-: >screen
 # The console's code page before, the program, then the code page after, in one console.
-LANG=C.UTF-8 script -qfec 'wine cmd /c "chcp & korvanta.exe & chcp"' screen <keys >/dev/null 2>&1 &
-session=$!
-exec 3>keys
+start_terminal 'wine cmd /c "chcp & korvanta.exe & chcp"'
 type_after 1 'Choice:' 'L\r'
 type_after 1 'poweroff.bin):' 'out.bin\r'
 type_after 1 'n0(PressEnter' 'pic\303\251.bmp\r'
 type_after 1 'n1(PressEnter' '\r'
 type_after 2 'Choice:' 'Q\r'
-type_after 2 'Activecodepage' ''
-exec 3>&-
-wait "$session" || true
-session=
+wait_until '"Active code page" twice' shows 2 'Activecodepage'
+end_terminal
 
 [ -f out.bin ] && [ "$(wc -c <out.bin)" -eq 153600 ] ||
   fail "the picture typed as pic$(printf '\303\251').bmp was not read"
