@@ -1,33 +1,27 @@
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "animation/actions.hpp"
 #include "animation/animation_format.hpp"
 #include "animation/picture_io.hpp"
-#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
+#include "shell/target_file.hpp"
 
 namespace {
 
-// Writes one frame at the end of the file at `written_path`. A frame that cannot be written
-// whole is cut off again, so that the file keeps the whole frames before it; then the
-// stream failure goes on.
-void append_frame(std::ofstream& target, const std::string& written_path,
+// Writes one frame at the end of the animation. A frame that cannot be written whole is
+// cut off again, so that the file keeps the whole frames before it; then the stream failure
+// goes on.
+void append_frame(TargetFile& target, std::uint64_t frames_before,
                   const std::vector<std::uint8_t>& frame) {
   try {
-    write_all(target, reinterpret_cast<const char*>(frame.data()), frame.size());
+    write_all(target.stream(), reinterpret_cast<const char*>(frame.data()), frame.size());
   } catch (const StreamFailure&) {
-    target.close();  // nothing the stream still holds may land after the cut
-    std::error_code unknown;
-    const std::filesystem::path path = platform::typed_path(written_path);
-    const auto size = std::filesystem::file_size(path, unknown);
-    if (!unknown) std::filesystem::resize_file(path, size / frame_bytes * frame_bytes, unknown);
+    target.cut_to(frames_before * frame_bytes);
     throw;
   }
 }
@@ -52,8 +46,9 @@ void create_animation() {
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
   const std::string target_path = read_word();
   refuse_device_name(target_path);
-  FileReplacement target_file(target_path);
-  std::ofstream target = open_for_writing(target_file.path());
+  // Built from pictures typed one by one: not easily had again.
+  TargetFile target(target_path, Durability::flushed);
+  target.stream();
   std::string path;
 
   for (std::int32_t count = 0;;) {
@@ -76,9 +71,8 @@ void create_animation() {
       continue;
     }
     encode_frame(frame_samples(*picture), FrameBytes(frame.data(), frame_bytes));
-    append_frame(target, target_file.path(), frame);
+    append_frame(target, static_cast<std::uint64_t>(count), frame);
     ++count;
   }
-  close_after_writing(target);
-  target_file.put_in_place();
+  target.put_in_place();
 }

@@ -30,6 +30,7 @@
 #include "platform/simd_clones.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
+#include "shell/target_file.hpp"
 
 // The library's facts about a sample type (its name in messages, its range) for char8_t are
 // those of unsigned char.
@@ -91,18 +92,15 @@ PictureSamples frame_samples(Picture& picture) {
   return PictureSamples(reinterpret_cast<std::uint8_t*>(picture.data()), picture_samples);
 }
 
-void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
-  // A picture cut short is no picture: only a whole one replaces the earlier file, and
-  // what was written of another is removed (a device or a link is written directly and
-  // stays).
-  FileReplacement replacement(path);
+void save_picture(const Picture& picture, TargetFile& target, std::span<char> file_buffer) {
+  const std::string& path = target.target();
   // The file is opened here rather than by the library, which would take the names "-"
   // and "-.…" for standard output, and would not report a write that fails.
   File file;
   try {
-    file.reset(std::fopen(replacement.path().c_str(), "wb"));
+    file.reset(target.open_stream());
     if (!file) {
-      replacement.discard();
+      target.discard();
       refuse("Failed to open file '" + path + "' for writing.");
     }
     // The library writes a byte at a time: with a buffer as large as the file, the file
@@ -110,21 +108,22 @@ void save_picture(const Picture& picture, const std::string& path, std::span<cha
     std::setvbuf(file.get(), file_buffer.data(), _IOFBF, file_buffer.size());
     picture.save_bmp(file.get());
     const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-    bool in_place = std::fclose(file.release()) == 0 && written;
-    try {
-      if (in_place) replacement.put_in_place();
-    } catch (const StreamFailure&) {
-      in_place = false;
-    }
-    if (!in_place) {
-      replacement.discard();
+    if (std::fclose(file.release()) != 0 || !written) {
+      // A picture cut short is no picture: the earlier file stays.
+      target.discard();
       refuse("The file '" + path + "' cannot be written to its end.");
     }
   } catch (const CImgException& error) {
     file.reset();
-    replacement.discard();
+    target.discard();
     throw PictureFailure(error.what());
   }
+}
+
+void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
+  TargetFile target(path, Durability::cached);
+  save_picture(picture, target, file_buffer);
+  target.put_in_place();
 }
 
 void load_picture(Picture& picture, const std::string& path) {

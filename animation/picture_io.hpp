@@ -11,6 +11,8 @@
 
 #include "animation/animation_format.hpp"
 
+class TargetFile;
+
 namespace cimg_library {
 template <typename T>
 struct CImg;
@@ -47,11 +49,15 @@ PictureSamples frame_samples(Picture& picture);
 // 720 bytes.
 inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
 
-// Writes the picture as an uncompressed 24-bit BMP at `path`, replacing an existing file.
-// The caller's `file_buffer` (at least frame_bmp_bytes for a single write per file) is used
-// as the file's buffer and may be reused for the next picture once this returns. Raises
-// PictureFailure when the file cannot be created, or when it cannot be written to its end:
-// the file, when it is a regular one, is then removed.
+// Writes the picture as an uncompressed 24-bit BMP into the claimed `target`, which the
+// caller then puts in place. The caller's `file_buffer` (at least frame_bmp_bytes for a
+// single write per file) is used as the file's buffer and may be reused for the next picture
+// once this returns. Raises PictureFailure when the file cannot be created, or when it
+// cannot be written to its end: what was written is then discarded, and the earlier file
+// stays.
+void save_picture(const Picture& picture, TargetFile& target, std::span<char> file_buffer);
+
+// The same at `path`, claimed first and put in place after (TargetFile's failures).
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
 
 // Replaces the picture with the BMP file at `path`, which must hold a frame's 240 × 320

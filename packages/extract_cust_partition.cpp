@@ -8,6 +8,7 @@
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
+#include "shell/target_file.hpp"
 
 namespace {
 
@@ -43,13 +44,13 @@ void extract_cust_partition() {
   if (writes_over(target_path, source_path)) {
     fail("Target file is the source file: choose another target");
   }
-  FileReplacement target_file(target_path);
-  std::ofstream target = open_for_writing(target_file.path());
+  // The image can be had again from its container: it need not reach the disk first.
+  TargetFile target(target_path, Durability::cached);
+  std::ostream& image = target.stream();
 
   const CustSection section = find_cust_section(source);
   print_line("Loading...");
-  copy_cust_image(source_path, section, target);
-  close_after_writing(target);
+  copy_cust_image(source_path, section, image);
   source.close();
-  target_file.put_in_place();
+  target.put_in_place();
 }

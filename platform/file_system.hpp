@@ -32,12 +32,6 @@ struct FileIdentity {
 // on using it.
 std::optional<FileIdentity> file_identity(const std::string& typed);
 
-// Renames the file `from` over `to`, replacing a file of that name, once the contents of
-// `from` have reached the disk: after a crash or a power cut, `to` is either the earlier
-// file or the new one, whole. On Windows MoveFileExA with MOVEFILE_REPLACE_EXISTING and
-// MOVEFILE_WRITE_THROUGH. False, with nothing renamed, when it fails.
-bool replace_file(const std::string& from, const std::string& to);
-
 // Whether `typed` names a device instead of a file: on Windows one of its reserved device
 // names (CON, AUX, COM1, ...), which open the device whatever the folder or extension. A
 // POSIX system has no such names.

@@ -52,19 +52,6 @@ std::optional<FileIdentity> file_identity(const std::string& typed) {
       (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
 }
 
-bool replace_file(const std::string& from, const std::string& to) {
-  // The rename reaches the disk with MOVEFILE_WRITE_THROUGH; the file's own contents are
-  // flushed before, so that the new name never stands for a file whose data is lost.
-  const HANDLE file = CreateFileA(from.c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool flushed = FlushFileBuffers(file);
-  CloseHandle(file);
-  return flushed &&
-         MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
 bool names_device(const std::string& typed) {
   return is_windows_device_name(typed);
 }

@@ -1,8 +1,5 @@
 #include "shell/files.hpp"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/file_system.hpp"
 #include "shell/failure.hpp"
 
@@ -50,56 +47,6 @@ void close_after_writing(std::ofstream& stream) {
   check_stream(stream);
   stream.close();
   check_stream(stream);
-}
-
-std::string incomplete_name(const std::string& target) {
-  return target + ".incomplete";
-}
-
-bool writes_over(const std::string& target, const std::string& file) {
-  return same_file(file, target) || same_file(file, incomplete_name(target));
-}
-
-namespace {
-
-bool replaceable(const std::string& target) {
-  std::error_code unknown;
-  const auto status = std::filesystem::symlink_status(platform::typed_path(target), unknown);
-  return status.type() == std::filesystem::file_type::not_found ||
-         status.type() == std::filesystem::file_type::regular;
-}
-
-void remove_file(const std::string& name) {
-  std::error_code unknown;
-  std::filesystem::remove(platform::typed_path(name), unknown);
-}
-
-}  // namespace
-
-FileReplacement::FileReplacement(const std::string& target)
-    : target_(target), path_(target), pending_(replaceable(target)) {
-  if (!pending_) return;
-  path_ = incomplete_name(target);
-  // What a run that was ended in the middle left: never a result, and in the way.
-  if (replaceable(path_)) remove_file(path_);
-}
-
-FileReplacement::~FileReplacement() {
-  if (pending_ && !platform::replace_file(path_, target_)) remove_file(path_);
-}
-
-void FileReplacement::put_in_place() {
-  if (!pending_) return;
-  pending_ = false;
-  if (platform::replace_file(path_, target_)) return;
-  remove_file(path_);
-  throw StreamFailure(std::ios_base::badbit);
-}
-
-void FileReplacement::discard() {
-  if (!pending_) return;
-  pending_ = false;
-  remove_file(path_);
 }
 
 bool same_file(const std::string& first, const std::string& second) {

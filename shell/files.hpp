@@ -38,45 +38,6 @@ std::optional<std::string> device_name_refusal(const std::string& name);
 // Raises the text above as a TextFailure when there is one.
 void refuse_device_name(const std::string& name);
 
-// The name under which a file is written before it replaces `target`: "<target>.incomplete",
-// beside it, so that it needs no room on another drive and its rename replaces the target
-// at once. Only the program writes and removes a file of that name.
-std::string incomplete_name(const std::string& target);
-
-// Whether writing `target` would write over `file`: `file` is the target or its incomplete
-// file (same_file).
-bool writes_over(const std::string& target, const std::string& file);
-
-// A file that an action writes, written first as the target's incomplete file and renamed
-// over the target when it is done (platform::replace_file): until then, and when the
-// program is ended in the middle, the earlier file stays whole. An incomplete file that an
-// interrupted run left is removed first. A target that exists and is not a regular file,
-// or is a symbolic link, is written directly and never replaced: a device (/dev/null), a
-// pipe, or the file a link leads to.
-class FileReplacement {
- public:
-  explicit FileReplacement(const std::string& target);
-  // What was written is put in place, as put_in_place does, when it was not done yet (an
-  // action that reports a failure leaves what it wrote); the incomplete file is removed
-  // when that cannot be done.
-  ~FileReplacement();
-  FileReplacement(const FileReplacement&) = delete;
-  FileReplacement& operator=(const FileReplacement&) = delete;
-
-  // The name to write to.
-  const std::string& path() const { return path_; }
-  // Renames the written file over the target. Raises a StreamFailure (bad state) when the
-  // rename fails; the incomplete file is removed then and the earlier file stays.
-  void put_in_place();
-  // Removes what was written; the earlier file stays.
-  void discard();
-
- private:
-  std::string target_;
-  std::string path_;
-  bool pending_;  // written under the incomplete name, not yet put in place or removed
-};
-
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
 // is reported too (a failed flush is a bad state, a failed close a fail state).
 void close_after_writing(std::ofstream& stream);

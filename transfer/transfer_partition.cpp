@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -7,6 +8,7 @@
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
+#include "shell/target_file.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
 #include "transfer/extract_pages.hpp"
@@ -124,11 +126,27 @@ class SetAsideRawFile {
   std::string set_aside_;
 };
 
+// Every file a backup writes, claimed for this run before the port opens: the data file,
+// and the raw file and the set-aside name that the library and a forced backup write beside
+// it. A second run that asks for any of them is refused before it talks to its phone, and
+// its uploads never write over this run's.
+struct BackupFiles {
+  BackupFiles(const std::string& data_file, bool force)
+      : data(data_file, Durability::flushed), raw(raw_file_of(data_file), Durability::cached) {
+    if (force) set_aside.emplace(set_aside_name(raw.target()), Durability::cached);
+    // As a data file that cannot be created, but before the phone is read for it.
+    if (!data.creatable()) throw StreamFailure(std::ios_base::failbit);
+  }
+  TargetFile data;
+  TargetFile raw;  // claimed, never written here: the library writes the raw file itself
+  std::optional<TargetFile> set_aside;
+};
+
 // The library reads the range into a raw file beside the data file, and the data file
 // gets the raw file's pages.
 void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size, bool force,
-                  const std::string& data_file) {
-  const std::string raw_file = raw_file_of(data_file);
+                  TargetFile& data_file) {
+  const std::string raw_file = raw_file_of(data_file.target());
   print_line("Receiving memory data in progress...");
   const auto upload = [&](std::uint32_t length) {
     return call_entry(phone.entry().upload_bin_image, phone_channel, address, length,
@@ -139,8 +157,7 @@ void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t s
     upload(whole_read_back);
     phone.stop_if_interrupted();
     if (!earlier.upload_wrote_raw_file()) {
-      const FileReplacement emptied(data_file);  // as with a raw file missing
-      std::ofstream{emptied.path(), std::ios::binary};
+      data_file.stream();  // emptied, as with a raw file missing
       fail("Error during the data receiving: " + buffer_text(phone.status()));
     }
     extract_pages(whole_read_back, data_file, raw_file);
@@ -174,6 +191,8 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
     refuse_device_name(raw_file_of(data_file));
     refuse_sec_pack_overwrite(sec_pack, data_file, force);
   }
+  std::optional<BackupFiles> backup_files;
+  if (!send) backup_files.emplace(data_file, force);
   if (!send && force) recover_set_aside_raw_file(raw_file_of(data_file));
   print_line("Loading...");
 
@@ -196,7 +215,7 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
     if (send) {
       send_data(phone, address, size, data_file);
     } else {
-      back_up_data(phone, address, size, force, data_file);
+      back_up_data(phone, address, size, force, backup_files->data);
     }
   } catch (...) {
     phone.restart_and_close_port();

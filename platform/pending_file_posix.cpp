@@ -1,0 +1,221 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/pending_file.hpp"
+
+namespace platform {
+
+namespace {
+
+int descriptor(std::intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
+FileOutcome outcome_of(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileOutcome::folder_refuses;
+    case EISDIR:
+      return FileOutcome::name_taken;
+    case ENAMETOOLONG:
+      return FileOutcome::name_too_long;
+    case ENOENT:
+    case ENOTDIR:
+      return FileOutcome::missing_folder;
+    default:
+      return FileOutcome::failed;
+  }
+}
+
+// The folder of a name, for the flush that makes a rename in it durable.
+std::string folder_of(const std::string& name) {
+  const auto slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+void sync_folder(const std::string& name) {
+  const int folder = ::open(folder_of(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  ::fsync(folder);
+  ::close(folder);
+}
+
+bool same_inode(const struct stat& first, const struct stat& second) {
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+bool replaceable(const std::string& typed) {
+  struct stat status {};
+  if (::lstat(typed.c_str(), &status) != 0) return errno == ENOENT;
+  return S_ISREG(status.st_mode);
+}
+
+bool name_fits(const std::string& typed) {
+  if (typed.size() >= PATH_MAX) return false;
+  for (std::size_t start = 0; start <= typed.size();) {
+    const auto end = std::min(typed.find('/', start), typed.size());
+    if (end - start > NAME_MAX) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+FileOutcome replacement_hindrance(const std::string& target) {
+  struct stat status {};
+  if (::stat(target.c_str(), &status) != 0) return FileOutcome::done;
+  // No write bit at all is how a file is marked to keep, even for root, whom access() lets
+  // write anything.
+  const bool writable = (status.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
+  return writable ? FileOutcome::done : FileOutcome::read_only;
+}
+
+PendingFile::~PendingFile() {
+  close();
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : handle_(other.handle_), name_(std::move(other.name_)), claimed_(other.claimed_) {
+  other.handle_ = closed;
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = other.handle_;
+    name_ = std::move(other.name_);
+    claimed_ = other.claimed_;
+    other.handle_ = closed;
+  }
+  return *this;
+}
+
+void PendingFile::close() {
+  if (is_open()) ::close(descriptor(handle_));
+  handle_ = closed;
+}
+
+FileOutcome PendingFile::claim(const std::string& name) {
+  close();
+  for (;;) {
+    const int file = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (file < 0) {
+      if (errno == ELOOP) return FileOutcome::name_taken;  // a link: not ours to write through
+      return outcome_of(errno);
+    }
+    struct stat opened {};
+    if (::fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(file);
+      return FileOutcome::name_taken;
+    }
+    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(file);
+      return error == EWOULDBLOCK ? FileOutcome::claimed : FileOutcome::failed;
+    }
+    // The run that held the file may have renamed or removed it between our open and our
+    // lock: the claim counts only for the file that still has the name.
+    struct stat named {};
+    if (::stat(name.c_str(), &named) != 0 || !same_inode(opened, named)) {
+      ::close(file);
+      continue;
+    }
+    if (::ftruncate(file, 0) != 0) {
+      ::close(file);
+      return FileOutcome::failed;
+    }
+    handle_ = file;
+    name_ = name;
+    claimed_ = true;
+    return FileOutcome::done;
+  }
+}
+
+FileOutcome PendingFile::open_directly(const std::string& name) {
+  close();
+  const int file = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (file < 0) return outcome_of(errno);
+  handle_ = file;
+  name_ = name;
+  claimed_ = false;
+  return FileOutcome::done;
+}
+
+bool PendingFile::write(const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(descriptor(handle_), data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+std::FILE* PendingFile::open_stream() {
+  const int copy = ::fcntl(descriptor(handle_), F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) return nullptr;
+  std::FILE* stream = ::fdopen(copy, "wb");
+  if (!stream) ::close(copy);
+  return stream;
+}
+
+std::optional<std::uint64_t> PendingFile::size() const {
+  struct stat status {};
+  if (::fstat(descriptor(handle_), &status) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+bool PendingFile::resize(std::uint64_t size) {
+  return ::ftruncate(descriptor(handle_), static_cast<off_t>(size)) == 0 &&
+         ::lseek(descriptor(handle_), 0, SEEK_END) >= 0;
+}
+
+FileOutcome PendingFile::replace(const std::string& target, bool durable) {
+  struct stat earlier {};
+  if (::stat(target.c_str(), &earlier) == 0) {
+    // rename() would replace a file marked to keep; Windows refuses, and so do we.
+    if (replacement_hindrance(target) == FileOutcome::read_only) return FileOutcome::read_only;
+    if (::fchmod(descriptor(handle_), earlier.st_mode & 07777) != 0) return FileOutcome::failed;
+  }
+  if (durable && ::fsync(descriptor(handle_)) != 0) return FileOutcome::failed;
+  if (std::rename(name_.c_str(), target.c_str()) != 0) return outcome_of(errno);
+  // The new contents are in place whatever the folder's flush says: a rename that is not
+  // yet on the disk leaves the earlier file, whole, after a power cut.
+  if (durable) sync_folder(target);
+  close();
+  return FileOutcome::done;
+}
+
+FileOutcome PendingFile::keep_as(const std::string& name) {
+  // A hard link never replaces a file of that name, as rename() would. A file system
+  // without links (FAT) gets a rename after a look.
+  if (::link(name_.c_str(), name.c_str()) == 0) {
+    ::unlink(name_.c_str());
+  } else {
+    if (errno == EEXIST) return FileOutcome::exists;
+    struct stat status {};
+    if (::lstat(name.c_str(), &status) == 0) return FileOutcome::exists;
+    if (std::rename(name_.c_str(), name.c_str()) != 0) return outcome_of(errno);
+  }
+  close();
+  return FileOutcome::done;
+}
+
+void PendingFile::remove() {
+  if (claimed_ && is_open()) ::unlink(name_.c_str());
+  close();
+}
+
+}  // namespace platform
