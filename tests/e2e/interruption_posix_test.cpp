@@ -27,17 +27,6 @@ namespace {
 const std::string notice = "Interrupted: the program stops once the phone is closed.\n";
 constexpr std::size_t frame_size = 153'600;
 
-// Waits until `done` holds, ten seconds at most (scaled for slow checkers).
-bool wait_until(const std::function<bool()>& done) {
-  const auto give_up =
-      std::chrono::steady_clock::now() + testing_support::scaled_time(std::chrono::seconds(10));
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
-
 // Watches a folder for the first time the program creates, opens or changes one of
 // `names` in it: the moment an action starts writing a file.
 class WriteWatch {

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "tests/support/transcript.hpp"
 
@@ -74,6 +76,17 @@ inline std::string bound(std::initializer_list<std::string> calls) {
   return log + "unload " + library_file + "\n";
 }
 
+// Waits until `done` holds, ten seconds at most (scaled for slow checkers).
+inline bool wait_until(const std::function<bool()>& done) {
+  const auto give_up =
+      std::chrono::steady_clock::now() + testing_support::scaled_time(std::chrono::seconds(10));
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
 inline Bytes random_bytes(std::size_t count, unsigned seed) {
   std::mt19937 generator(seed);
   Bytes bytes(count);
@@ -126,6 +139,21 @@ class PhoneTranscript : public testing_support::TranscriptTest {
                     library_file);
   }
   void remove_library() { std::filesystem::remove(program_folder() / library_file); }
+
+  // The stand-in controls that hold the upload until the test lets it go (release_upload),
+  // and the same run's step: waits for the hold, takes `step`, then lets the upload go.
+  static Environment held_upload() {
+    return {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=hold"}};
+  }
+  void while_upload_held(std::function<void()> step) {
+    while_running([this, step](long) {
+      const auto held = work("flash") / "_IFWD_DL_upload_bin_image.held";
+      ASSERT_TRUE(wait_until([&] { return std::filesystem::exists(held); }))
+          << "the upload was never held";
+      step();
+      std::filesystem::remove(held);
+    });
+  }
 
  private:
   std::filesystem::path log_path() const { return program_folder().parent_path() / "phone.log"; }

@@ -52,7 +52,18 @@ std::string TranscriptTest::output_so_far() const {
 
 Session TranscriptTest::run(const std::string& input, const Environment& environment,
                             std::chrono::milliseconds timeout) {
-  const fs::path io = scratch_ / "io";
+  return run_in("io", input, environment, timeout, while_running_);
+}
+
+Session TranscriptTest::run_beside(const std::string& input, const Environment& environment) {
+  fs::create_directories(scratch_ / "io-beside");
+  return run_in("io-beside", input, environment, std::chrono::seconds(20), {});
+}
+
+Session TranscriptTest::run_in(const std::string& io_folder, const std::string& input,
+                               const Environment& environment, std::chrono::milliseconds timeout,
+                               const std::function<void(long)>& step) {
+  const fs::path io = scratch_ / io_folder;
   write_text(io / "input.txt", input);
   // A run killed before it opened its output files still leaves files to read.
   write_text(io / "output.txt", "");
@@ -74,7 +85,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   }
   request.environment.insert(request.environment.end(), environment.begin(), environment.end());
   request.timeout = scaled_time(timeout);
-  request.while_running = while_running_;
+  request.while_running = step;
   const testing_support::ProcessOutcome outcome = testing_support::run_process(request);
 
   Session session;

@@ -48,6 +48,11 @@ class TranscriptTest : public ::testing::Test {
   Session run(const std::string& input, const Environment& environment = {},
               std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+  // Runs a second copy of the program in the same work folder, with input and output of its
+  // own: from a step of while_running, a second console's run beside the first one. Checked
+  // as run() checks its runs; takes no step of its own.
+  Session run_beside(const std::string& input, const Environment& environment = {});
+
   // A step that the following runs take while the program runs, given its process id: a
   // test that signals or kills the program in the middle. The run still waits for its end.
   void while_running(std::function<void(long process_id)> step) {
@@ -64,6 +69,10 @@ class TranscriptTest : public ::testing::Test {
   std::filesystem::path program_folder() const { return scratch_ / "bin"; }
 
  private:
+  Session run_in(const std::string& io_folder, const std::string& input,
+                 const Environment& environment, std::chrono::milliseconds timeout,
+                 const std::function<void(long)>& step);
+
   ScratchFolder scratch_;
   int expected_exit_status_ = 0;
   std::function<void(long)> while_running_;

@@ -1,0 +1,169 @@
+// The program on a PC that other runs of it and other programs share: a second console's
+// run, a file marked to keep, a name in the way. Every case ends with a whole result, in
+// place or kept under a name the line gives, or is refused before the phone is read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "tests/e2e/phone_fixture.hpp"
+#include "tests/support/bmp.hpp"
+
+using namespace phone_testing;
+using testing_support::read_bytes;
+using testing_support::write_bytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string eep_backup = "O\n" + answers("eep.bin") + "Q\n";
+const std::string asked_for_data = version + port_prompt + sec_pack_prompt + "Data file: ";
+const std::string backed_up = transfer_opening + booted + receiving + closing;
+const std::string l_prompt = "Target file (Ex: C:\\LG_poweroff.bin): ";
+const std::string k_prompts = "Source file (Ex: C:\\LG_poweron.bin): Target file (Ex: C\\image): ";
+constexpr std::size_t eep_bytes = 0x8000;
+
+std::string claimed(const std::string& name) {
+  return "Another run of the program is writing the file '" + name +
+         "': wait until it ends, or choose another name.\n";
+}
+std::string read_only(const std::string& name) {
+  return "The file '" + name + "' is read-only: make it writable, or choose another name.\n";
+}
+
+void set_read_only(const fs::path& path, bool read_only) {
+  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  read_only ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+class SharedFiles : public PhoneTranscript {
+ protected:
+  SharedFiles() { write_bytes(work("eep.bin"), earlier); }
+  ~SharedFiles() override {
+    for (const auto& entry : fs::recursive_directory_iterator(work())) {
+      set_read_only(entry.path(), false);  // for the scratch folder's removal
+    }
+  }
+
+  // A second console's run in the same folder, with a call log of its own.
+  Session run_second(const std::string& input) {
+    fs::remove(work("second.log"));
+    return run_beside(input, {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()},
+                              {"KORVANTA_STANDIN_LOG", work("second.log").string()}});
+  }
+  std::string second_calls() const {
+    return fs::exists(work("second.log")) ? testing_support::read_text(work("second.log")) : "";
+  }
+
+  // The program's temporary files still in the folder.
+  std::vector<std::string> left_over() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work())) {
+      if (entry.is_regular_file() && entry.path().extension() == ".incomplete") {
+        names.push_back(entry.path().string());
+      }
+    }
+    return names;
+  }
+
+  const Bytes earlier = random_bytes(1000, 41);
+};
+
+}  // namespace
+
+TEST_F(SharedFiles, ASecondRunAskingForAFileThatTheFirstWritesIsRefusedAndTouchesNothing) {
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string printed;
+    std::string log;
+  };
+  const Case cases[] = {
+      {"a backup to the same data file", eep_backup, asked_for_data + claimed("eep.bin"),
+       bound({version_call})},
+      {"a backup whose data file is the first run's raw file",
+       "O\n" + answers("eep.bin.big") + "Q\n", asked_for_data + claimed("eep.bin.big"),
+       bound({version_call})},
+      {"an animation over the first run's data file", "L\neep.bin\nQ\n",
+       l_prompt + claimed("eep.bin"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_bytes(work("eep.bin"), earlier);
+    while_upload_held([&] {
+      const Session second = run_second(c.input);
+      EXPECT_EQ(second.output, testing_support::transcript({c.printed}));
+      EXPECT_EQ(second_calls(), c.log);
+      EXPECT_EQ(read_bytes(work("eep.bin")), earlier);
+    });
+    const Session first = run_phone(eep_backup, held_upload());
+    EXPECT_EQ(first.output, testing_support::transcript({backed_up}));
+    EXPECT_EQ(read_bytes(work("eep.bin")), Bytes(eep_bytes, 0xFF)) << "the first run's pages";
+    EXPECT_EQ(left_over(), std::vector<std::string>{});
+  }
+}
+
+TEST_F(SharedFiles, ADataFileMarkedToKeepDuringTheBackupStaysAndTheResultIsKeptBeside) {
+  write_bytes(work("eep.new.bin"), Bytes(10, 0x22));  // an earlier run's kept result
+  while_upload_held([&] { set_read_only(work("eep.bin"), true); });
+  const Session session = run_phone(eep_backup, held_upload());
+  EXPECT_EQ(session.output,
+            testing_support::transcript(
+                {backed_up + "The file 'eep.bin' could not be replaced (it is read-only): the new "
+                             "result is kept as 'eep.new2.bin'.\n"}));
+  EXPECT_EQ(read_bytes(work("eep.bin")), earlier);
+  EXPECT_EQ(read_bytes(work("eep.new2.bin")), Bytes(eep_bytes, 0xFF));
+  EXPECT_EQ(read_bytes(work("eep.new.bin")), Bytes(10, 0x22));
+  EXPECT_EQ(left_over(), std::vector<std::string>{});
+}
+
+TEST_F(SharedFiles, WhatWouldKeepAResultFromItsPlaceIsRefusedBeforeThePhoneIsRead) {
+  write_bytes(work("red.bmp"), testing_support::make_bmp({}, [](int, int) {
+                return testing_support::Rgb{255, 0, 0};
+              }));
+  write_bytes(work("anim.bin"), random_bytes(3 * 153'600, 42));
+  struct Case {
+    const char* what;
+    std::function<void()> setup;
+    std::string input;
+    std::string printed;
+    std::string log;
+  };
+  const Case cases[] = {
+      {"a read-only data file", [&] { set_read_only(work("eep.bin"), true); }, eep_backup,
+       asked_for_data + read_only("eep.bin"), bound({version_call})},
+      {"a read-only raw file",
+       [&] {
+         write_bytes(work("eep.bin.big"), {});
+         set_read_only(work("eep.bin.big"), true);
+       },
+       eep_backup, asked_for_data + read_only("eep.bin.big"), bound({version_call})},
+      {"a folder under the temporary name",
+       [&] { fs::create_directory(work("eep.bin.incomplete")); }, eep_backup,
+       asked_for_data +
+           "The name 'eep.bin.incomplete' is taken by something that is not the program's: "
+           "rename or remove it.\n",
+       bound({version_call})},
+      {"an animation over a read-only file", [&] { set_read_only(work("eep.bin"), true); },
+       "L\neep.bin\nQ\n", l_prompt + read_only("eep.bin"), ""},
+      {"pictures of which the third is read-only",
+       [&] {
+         write_bytes(work("p2.bmp"), earlier);
+         set_read_only(work("p2.bmp"), true);
+       },
+       "K\nanim.bin\np\nQ\n", k_prompts + read_only("p2.bmp"), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.setup();
+    const Session session = run_phone(c.input);
+    EXPECT_EQ(session.output, testing_support::transcript({c.printed}));
+    EXPECT_EQ(calls(), c.log);
+    EXPECT_EQ(read_bytes(work("eep.bin")), earlier);
+    EXPECT_FALSE(fs::exists(work("p0.bmp"))) << "a picture was written before the refusal";
+    EXPECT_EQ(left_over(), std::vector<std::string>{});
+    for (const auto& entry : fs::directory_iterator(work())) set_read_only(entry.path(), false);
+    fs::remove_all(work("eep.bin.incomplete"));
+    fs::remove(work("eep.bin.big"));
+  }
+}
