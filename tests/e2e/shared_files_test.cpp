@@ -6,70 +6,12 @@
 #include <filesystem>
 #include <functional>
 
-#include "tests/e2e/phone_fixture.hpp"
-#include "tests/support/bmp.hpp"
+#include "tests/e2e/shared_files.hpp"
 
-using namespace phone_testing;
+using namespace shared_files;
 using testing_support::read_bytes;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
-
-namespace {
-
-const std::string eep_backup = "O\n" + answers("eep.bin") + "Q\n";
-const std::string asked_for_data = version + port_prompt + sec_pack_prompt + "Data file: ";
-const std::string backed_up = transfer_opening + booted + receiving + closing;
-const std::string l_prompt = "Target file (Ex: C:\\LG_poweroff.bin): ";
-const std::string k_prompts = "Source file (Ex: C:\\LG_poweron.bin): Target file (Ex: C\\image): ";
-constexpr std::size_t eep_bytes = 0x8000;
-
-std::string claimed(const std::string& name) {
-  return "Another run of the program is writing the file '" + name +
-         "': wait until it ends, or choose another name.\n";
-}
-std::string read_only(const std::string& name) {
-  return "The file '" + name + "' is read-only: make it writable, or choose another name.\n";
-}
-
-void set_read_only(const fs::path& path, bool read_only) {
-  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  read_only ? fs::perm_options::remove : fs::perm_options::add);
-}
-
-class SharedFiles : public PhoneTranscript {
- protected:
-  SharedFiles() { write_bytes(work("eep.bin"), earlier); }
-  ~SharedFiles() override {
-    for (const auto& entry : fs::recursive_directory_iterator(work())) {
-      set_read_only(entry.path(), false);  // for the scratch folder's removal
-    }
-  }
-
-  // A second console's run in the same folder, with a call log of its own.
-  Session run_second(const std::string& input) {
-    fs::remove(work("second.log"));
-    return run_beside(input, {{"KORVANTA_VIRTUAL_PHONE", work("flash").string()},
-                              {"KORVANTA_STANDIN_LOG", work("second.log").string()}});
-  }
-  std::string second_calls() const {
-    return fs::exists(work("second.log")) ? testing_support::read_text(work("second.log")) : "";
-  }
-
-  // The program's temporary files still in the folder.
-  std::vector<std::string> left_over() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(work())) {
-      if (entry.is_regular_file() && entry.path().extension() == ".incomplete") {
-        names.push_back(entry.path().string());
-      }
-    }
-    return names;
-  }
-
-  const Bytes earlier = random_bytes(1000, 41);
-};
-
-}  // namespace
 
 TEST_F(SharedFiles, ASecondRunAskingForAFileThatTheFirstWritesIsRefusedAndTouchesNothing) {
   struct Case {
@@ -118,9 +60,7 @@ TEST_F(SharedFiles, ADataFileMarkedToKeepDuringTheBackupStaysAndTheResultIsKeptB
 }
 
 TEST_F(SharedFiles, WhatWouldKeepAResultFromItsPlaceIsRefusedBeforeThePhoneIsRead) {
-  write_bytes(work("red.bmp"), testing_support::make_bmp({}, [](int, int) {
-                return testing_support::Rgb{255, 0, 0};
-              }));
+  write_picture("red.bmp");
   write_bytes(work("anim.bin"), random_bytes(3 * 153'600, 42));
   struct Case {
     const char* what;

@@ -18,6 +18,7 @@ struct ProcessOutcome {
 
 struct ProcessRequest {
   std::string program;      // path of the program file
+  std::vector<std::string> arguments;  // after the program's name; without blanks or quotes
   std::string folder;       // working folder of the new process
   std::string input_file;   // becomes its standard input
   std::string output_file;  // receives its standard output

@@ -14,7 +14,8 @@
 namespace testing_support {
 namespace {
 
-[[noreturn]] void become_program(const ProcessRequest& request, char* const environment[]) {
+[[noreturn]] void become_program(const ProcessRequest& request, char* const arguments[],
+                                 char* const environment[]) {
   // Only async-signal-safe work from here on: the child of a forked process.
   const int input = open(request.input_file.c_str(), O_RDONLY);
   const int output = open(request.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -23,7 +24,6 @@ namespace {
   dup2(input, STDIN_FILENO);
   dup2(output, STDOUT_FILENO);
   dup2(error, STDERR_FILENO);
-  char* const arguments[] = {const_cast<char*>(request.program.c_str()), nullptr};
   execve(request.program.c_str(), arguments, environment);
   _exit(127);
 }
@@ -37,6 +37,11 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   std::vector<char*> environment;
   for (std::string& entry : entries) environment.push_back(entry.data());
   environment.push_back(nullptr);
+  std::vector<char*> arguments{const_cast<char*>(request.program.c_str())};
+  for (const std::string& argument : request.arguments) {
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  }
+  arguments.push_back(nullptr);
 
   const pid_t child = fork();
   if (child < 0) {
@@ -44,7 +49,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
     outcome.failure = std::string("fork failed: ") + std::strerror(errno);
     return outcome;
   }
-  if (child == 0) become_program(request, environment.data());
+  if (child == 0) become_program(request, arguments.data(), environment.data());
   if (request.while_running) request.while_running(child);
 
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;

@@ -57,6 +57,7 @@ ProcessOutcome run_process(const ProcessRequest& request) {
   startup.hStdError = error.handle;
   PROCESS_INFORMATION process{};
   std::string command = "\"" + request.program + "\"";
+  for (const std::string& argument : request.arguments) command += " \"" + argument + "\"";
   std::string environment = environment_block(request);
   if (!CreateProcessA(request.program.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
                       environment.data(), request.folder.c_str(), &startup, &process)) {
