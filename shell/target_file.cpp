@@ -116,11 +116,10 @@ struct TargetFile::Output {
 };
 
 TargetFile::TargetFile(std::string target, Durability durability)
-    : target_(std::move(target)),
-      durability_(durability),
-      direct_(!platform::replaceable(target_)) {
-  if (direct_) return;
+    : target_(std::move(target)), durability_(durability) {
   if (!platform::name_fits(target_)) refuse(FileOutcome::name_too_long, target_);
+  direct_ = !platform::replaceable(target_);
+  if (direct_) return;
   const FileOutcome claimed = file_.claim(incomplete_name(target_));
   // A file that cannot be made at all (no such folder) fails where it is written, as a
   // file that cannot be opened.

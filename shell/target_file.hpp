@@ -74,7 +74,7 @@ class TargetFile {
 
   std::string target_;
   Durability durability_;
-  bool direct_;  // not a regular file, or a link: written as it stands
+  bool direct_ = false;  // not a regular file, or a link: written as it stands
   platform::PendingFile file_;
   std::unique_ptr<Output> output_;
   bool begun_ = false;
