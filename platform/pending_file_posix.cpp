@@ -72,13 +72,22 @@ bool name_fits(const std::string& typed) {
   return true;
 }
 
+namespace {
+
+// No write bit at all is how a file is marked to keep, even for root, whom access() lets
+// write anything.
+bool writable(const std::string& name, const struct stat& status) {
+  if ((status.st_mode & 0222) == 0) return false;
+  if (status.st_uid == ::geteuid()) return (status.st_mode & S_IWUSR) != 0;
+  return ::access(name.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
 FileOutcome replacement_hindrance(const std::string& target) {
   struct stat status {};
   if (::stat(target.c_str(), &status) != 0) return FileOutcome::done;
-  // No write bit at all is how a file is marked to keep, even for root, whom access() lets
-  // write anything.
-  const bool writable = (status.st_mode & 0222) != 0 && ::access(target.c_str(), W_OK) == 0;
-  return writable ? FileOutcome::done : FileOutcome::read_only;
+  return writable(target, status) ? FileOutcome::done : FileOutcome::read_only;
 }
 
 PendingFile::~PendingFile() {
@@ -131,7 +140,7 @@ FileOutcome PendingFile::claim(const std::string& name) {
       ::close(file);
       continue;
     }
-    if (::ftruncate(file, 0) != 0) {
+    if (opened.st_size != 0 && ::ftruncate(file, 0) != 0) {
       ::close(file);
       return FileOutcome::failed;
     }
@@ -186,7 +195,7 @@ FileOutcome PendingFile::replace(const std::string& target, bool durable) {
   struct stat earlier {};
   if (::stat(target.c_str(), &earlier) == 0) {
     // rename() would replace a file marked to keep; Windows refuses, and so do we.
-    if (replacement_hindrance(target) == FileOutcome::read_only) return FileOutcome::read_only;
+    if (!writable(target, earlier)) return FileOutcome::read_only;
     if (::fchmod(descriptor(handle_), earlier.st_mode & 07777) != 0) return FileOutcome::failed;
   }
   if (durable && ::fsync(descriptor(handle_)) != 0) return FileOutcome::failed;
