@@ -61,7 +61,7 @@ Session TranscriptTest::run(const std::string& input, const Environment& environ
   request.program = (program_folder() / built_program().filename()).string();
   request.folder = work().string();
   request.input_file = (io / "input.txt").string();
-  request.output_file = (io / "output.txt").string();
+  request.output_file = (output_.empty() ? io / "output.txt" : output_).string();
   request.error_file = (io / "errors.txt").string();
   for (const auto& [name, value] : environment) {
     if (name == "KORVANTA_STANDIN_FAULTS" && !value.empty()) {
