@@ -36,7 +36,7 @@ void append_frame(std::ofstream& target, const std::string& written_path,
 // never comes, and the animation being written would be read as one of its frames.
 std::optional<std::string> unreadable_picture(const std::string& path,
                                               const std::string& target_path) {
-  if (auto refusal = device_name_refusal(path)) return refusal;
+  if (auto refusal = typed_name_refusal(path)) return refusal;
   if (writes_over(target_path, path)) {
     return "The file '" + path + "' is the animation being written.";
   }
@@ -51,7 +51,7 @@ void create_animation() {
 
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
   const std::string target_path = read_word();
-  refuse_device_name(target_path);
+  refuse_unusable_name(target_path);
   FileReplacement target_file(target_path);
   std::ofstream target = open_for_writing(target_file.path());
   std::string path;

@@ -17,7 +17,7 @@ void extract_animation() {
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
   const std::string source_path = read_word();
-  refuse_device_name(source_path);
+  refuse_unusable_name(source_path);
   std::ifstream source = open_for_reading(source_path);
   const auto frame_count = animation_frame_count(stream_size(source));
   if (!frame_count) fail("The file " + source_path + " isn't the right format.");
@@ -34,7 +34,7 @@ void extract_animation() {
   // Saving a picture replaces its file: one that is the source would be lost mid-read, and
   // a device would take the picture's bytes.
   for (std::int32_t index = 0; index < *frame_count; ++index) {
-    refuse_device_name(name_picture(index));
+    refuse_unusable_name(name_picture(index));
     if (writes_over(name_picture(index), source_path)) {
       fail("The picture " + name + " would replace the source file " + source_path +
            ": choose another prefix.");

@@ -16,7 +16,7 @@ namespace {
 // emptied, and opening a pipe would wait for a writer. Any other source is refused as one
 // that cannot be opened.
 std::ifstream open_source(const std::string& path) {
-  refuse_device_name(path);
+  refuse_unusable_name(path);
   std::error_code unknown;
   if (!std::filesystem::is_regular_file(platform::typed_path(path), unknown)) {
     throw StreamFailure(std::ios_base::failbit);
@@ -37,7 +37,7 @@ void extract_cust_partition() {
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
-  refuse_device_name(target_path);
+  refuse_unusable_name(target_path);
   // The target replaces its file at the end, also after a failure (empty then): a target
   // that is the source itself would lose it.
   if (writes_over(target_path, source_path)) {

@@ -107,11 +107,14 @@ bool same_file(const std::string& first, const std::string& second) {
   return identity && identity == platform::file_identity(second);
 }
 
-std::optional<std::string> device_name_refusal(const std::string& name) {
+std::optional<std::string> typed_name_refusal(const std::string& name) {
+  if (name.find('\0') != std::string::npos) {
+    return "The typed name holds a NUL character, which no file name may hold.";
+  }
   if (!platform::names_device(name)) return std::nullopt;
   return "The name '" + name + "' stands for a device, not a file.";
 }
 
-void refuse_device_name(const std::string& name) {
-  if (auto refusal = device_name_refusal(name)) fail(*refusal);
+void refuse_unusable_name(const std::string& name) {
+  if (auto refusal = typed_name_refusal(name)) fail(*refusal);
 }

@@ -30,13 +30,16 @@ std::uint64_t stream_size(std::istream& stream);
 // drive letter, a symbolic or a hard link. A name that names no file names no other.
 bool same_file(const std::string& first, const std::string& second);
 
-// When the typed name stands for a device rather than a file (on Windows "aux.bin",
-// "COM1", "nul"), the text that says so, naming it; else nothing. An action reads or
-// writes no such name.
-std::optional<std::string> device_name_refusal(const std::string& name);
+// When a typed file name cannot be used, the text that says so; else nothing. Every name
+// that the technician types for a file the program or a library opens is asked about
+// first. A name that holds a NUL character would end there for every file call and reach
+// another file ("b.<NUL>bin", its raw file and its incomplete file would all be "b.").
+// A name that stands for a device rather than a file (on Windows "aux.bin", "COM1",
+// "nul") is named in its text: an action reads or writes no such name.
+std::optional<std::string> typed_name_refusal(const std::string& name);
 
 // Raises the text above as a TextFailure when there is one.
-void refuse_device_name(const std::string& name);
+void refuse_unusable_name(const std::string& name);
 
 // The name under which a file is written before it replaces `target`: "<target>.incomplete",
 // beside it, so that it needs no room on another drive and its rename replaces the target
