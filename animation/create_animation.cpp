@@ -32,11 +32,13 @@ void append_frame(std::ofstream& target, const std::string& written_path,
   }
 }
 
-// Why a picture name is no picture to read, or nothing: a device could wait for input that
-// never comes, and the animation being written would be read as one of its frames.
+// Why a picture name is no picture to read, or nothing: a device or a pipe could wait for
+// input that never comes, and the animation being written would be read as one of its
+// frames.
 std::optional<std::string> unreadable_picture(const std::string& path,
                                               const std::string& target_path) {
   if (auto refusal = typed_name_refusal(path)) return refusal;
+  if (names_irregular_file(path)) return "The file '" + path + "' is not a regular file.";
   if (writes_over(target_path, path)) {
     return "The file '" + path + "' is the animation being written.";
   }

@@ -17,8 +17,7 @@ void extract_animation() {
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
   const std::string source_path = read_word();
-  refuse_unusable_name(source_path);
-  std::ifstream source = open_for_reading(source_path);
+  std::ifstream source = open_typed_source(source_path);
   const auto frame_count = animation_frame_count(stream_size(source));
   if (!frame_count) fail("The file " + source_path + " isn't the right format.");
 
