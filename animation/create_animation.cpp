@@ -26,11 +26,13 @@ void append_frame(TargetFile& target, std::uint64_t frames_before,
   }
 }
 
-// Why a picture name is no picture to read, or nothing: a device could wait for input that
-// never comes, and the animation being written would be read as one of its frames.
+// Why a picture name is no picture to read, or nothing: a device or a pipe could wait for
+// input that never comes, and the animation being written would be read as one of its
+// frames.
 std::optional<std::string> unreadable_picture(const std::string& path,
                                               const std::string& target_path) {
-  if (auto refusal = device_name_refusal(path)) return refusal;
+  if (auto refusal = typed_name_refusal(path)) return refusal;
+  if (names_irregular_file(path)) return "The file '" + path + "' is not a regular file.";
   if (writes_over(target_path, path)) {
     return "The file '" + path + "' is the animation being written.";
   }
@@ -45,7 +47,7 @@ void create_animation() {
 
   print_prompt("Target file (Ex: C:\\LG_poweroff.bin): ");
   const std::string target_path = read_word();
-  refuse_device_name(target_path);
+  refuse_unusable_name(target_path);
   // Built from pictures typed one by one: not easily had again.
   TargetFile target(target_path, Durability::flushed);
   target.stream();

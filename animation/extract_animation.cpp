@@ -18,8 +18,7 @@ void extract_animation() {
 
   print_prompt("Source file (Ex: C:\\LG_poweron.bin): ");
   const std::string source_path = read_word();
-  refuse_device_name(source_path);
-  std::ifstream source = open_for_reading(source_path);
+  std::ifstream source = open_typed_source(source_path);
   const auto frame_count = animation_frame_count(stream_size(source));
   if (!frame_count) fail("The file " + source_path + " isn't the right format.");
 
@@ -38,7 +37,7 @@ void extract_animation() {
   std::vector<TargetFile> pictures;
   pictures.reserve(static_cast<std::size_t>(*frame_count));
   for (std::int32_t index = 0; index < *frame_count; ++index) {
-    refuse_device_name(name_picture(index));
+    refuse_unusable_name(name_picture(index));
     if (writes_over(name_picture(index), source_path)) {
       fail("The picture " + name + " would replace the source file " + source_path +
            ": choose another prefix.");

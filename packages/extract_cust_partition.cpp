@@ -1,10 +1,7 @@
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "packages/actions.hpp"
 #include "packages/dfat.hpp"
-#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -12,17 +9,10 @@
 
 namespace {
 
-// Only a regular file that gives its first byte is taken as the source: a folder opens as
-// a file on some systems and fails only at its first read, after the target has been
-// emptied, and opening a pipe would wait for a writer. Any other source is refused as one
-// that cannot be opened.
+// Only a regular file that gives its first byte is taken as the source, before the target
+// is emptied. Any other source is refused as one that cannot be opened.
 std::ifstream open_source(const std::string& path) {
-  refuse_device_name(path);
-  std::error_code unknown;
-  if (!std::filesystem::is_regular_file(platform::typed_path(path), unknown)) {
-    throw StreamFailure(std::ios_base::failbit);
-  }
-  std::ifstream source = open_for_reading(path);
+  std::ifstream source = open_typed_source(path);
   source.peek();  // an empty source stays a source: the walk finds its end
   if (source.bad()) throw StreamFailure(std::ios_base::failbit);
   source.clear();
@@ -38,7 +28,7 @@ void extract_cust_partition() {
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
-  refuse_device_name(target_path);
+  refuse_unusable_name(target_path);
   // The target replaces its file at the end, also after a failure (empty then): a target
   // that is the source itself would lose it.
   if (writes_over(target_path, source_path)) {

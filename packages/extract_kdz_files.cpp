@@ -5,6 +5,7 @@
 #include "platform/fault_guard.hpp"
 #include "platform/stack_balanced_call.hpp"
 #include "shell/console.hpp"
+#include "shell/files.hpp"
 #include "shell/library_binding.hpp"
 #include "vendor_abi/cstring.hpp"
 #include "vendor_abi/upgrade_libraries.hpp"
@@ -19,7 +20,9 @@ void extract_kdz_files() {
       reinterpret_cast<std::uintptr_t>(start_upgrade) + vendor_abi::kdz_entry_distance);
 
   print_prompt("File KDZ (Ex C:\\V10G.kdz): ");
-  const vendor_abi::CString kdz_path = read_line().c_str();
+  const std::string typed_kdz_path = read_line();
+  refuse_unusable_name(typed_kdz_path);
+  const vendor_abi::CString kdz_path = typed_kdz_path.c_str();
   print_line("Loading...");
   // A failure inside the entry leaves the result text as the entry left it.
   platform::call_guarded(

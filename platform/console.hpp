@@ -8,7 +8,9 @@ namespace platform {
 // when standard input is a pipe or a file, whose lines are all meant to be read.
 void drop_typed_ahead_input();
 
-// Puts standard output in the mode a console program of this platform writes in.
+// Puts standard output in the mode a console program of this platform writes in. On POSIX
+// a write that nobody reads (a pipe whose reader quit) fails instead of ending the program
+// by SIGPIPE, as it fails on Windows: a phone session is never ended in the middle.
 void prepare_console_output();
 
 // While it lives, an interactive console that standard input reads from takes typed text,

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,7 +10,9 @@ void drop_typed_ahead_input() {
   if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
-void prepare_console_output() {}
+void prepare_console_output() {
+  ::signal(SIGPIPE, SIG_IGN);
+}
 
 // A POSIX terminal hands over the same bytes that the file functions take.
 ConsolePathCodePage::ConsolePathCodePage() = default;

@@ -48,6 +48,10 @@ std::string read_word() {
   return word;
 }
 
+bool console_output_lost() {
+  return !std::cout;
+}
+
 bool is_yes(char answer) {
   return answer == 'Y' || answer == 'y' || answer == 'O' || answer == 'o' || answer == '1';
 }

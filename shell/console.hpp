@@ -42,6 +42,12 @@ std::optional<std::int32_t> read_hex_number();
 // just replaced what standard input reads from.
 void forget_pending_input();
 
+// Whether standard output has stopped taking text: its reader has gone (a pipe whose
+// reader quit, a logging tool that was closed) or it cannot be written to. Noticed at the
+// first line that could not be printed; what is printed after it goes nowhere, and the
+// action that runs, a phone session with its closing steps included, goes on to its end.
+bool console_output_lost();
+
 // Prints the parts and a line end, and flushes: one whole message line.
 template <typename... Parts>
 void print_line(const Parts&... parts) {

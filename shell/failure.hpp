@@ -33,8 +33,9 @@ class StreamFailure : public std::ios_base::failure {
 const char* describe_stream_state(std::ios_base::iostate state);
 
 // The technician asked the program to stop (Ctrl+C, closing the console) while the phone
-// was in a session, and the phone has been restarted and its port closed since. Not one of
-// the reported failures: the program ends on it.
+// was in a session, and the phone has been restarted and its port closed since; or nobody
+// reads the program's output any more (console_output_lost). Not one of the reported
+// failures: the program ends on it.
 struct Interrupted {};
 
 // Standard input can deliver no more characters. Not one of the reported failures: the

@@ -54,11 +54,28 @@ bool same_file(const std::string& first, const std::string& second) {
   return identity && identity == platform::file_identity(second);
 }
 
-std::optional<std::string> device_name_refusal(const std::string& name) {
+std::optional<std::string> typed_name_refusal(const std::string& name) {
+  if (name.find('\0') != std::string::npos) {
+    return "The typed name holds a NUL character, which no file name may hold.";
+  }
   if (!platform::names_device(name)) return std::nullopt;
   return "The name '" + name + "' stands for a device, not a file.";
 }
 
-void refuse_device_name(const std::string& name) {
-  if (auto refusal = device_name_refusal(name)) fail(*refusal);
+void refuse_unusable_name(const std::string& name) {
+  if (auto refusal = typed_name_refusal(name)) fail(*refusal);
+}
+
+bool names_irregular_file(const std::string& name) {
+  std::error_code unknown;
+  const auto type = std::filesystem::status(platform::typed_path(name), unknown).type();
+  return type != std::filesystem::file_type::none &&
+         type != std::filesystem::file_type::not_found &&
+         type != std::filesystem::file_type::regular;
+}
+
+std::ifstream open_typed_source(const std::string& name) {
+  refuse_unusable_name(name);
+  if (names_irregular_file(name)) throw StreamFailure(std::ios_base::failbit);
+  return open_for_reading(name);
 }

@@ -30,13 +30,30 @@ std::uint64_t stream_size(std::istream& stream);
 // drive letter, a symbolic or a hard link. A name that names no file names no other.
 bool same_file(const std::string& first, const std::string& second);
 
-// When the typed name stands for a device rather than a file (on Windows "aux.bin",
-// "COM1", "nul"), the text that says so, naming it; else nothing. An action reads or
-// writes no such name.
-std::optional<std::string> device_name_refusal(const std::string& name);
+// When a typed file name cannot be used, the text that says so; else nothing. Every name
+// that the technician types for a file the program or a library opens is asked about
+// first. A name that holds a NUL character would end there for every file call and reach
+// another file ("b.<NUL>bin", its raw file and its incomplete file would all be "b.").
+// A name that stands for a device rather than a file (on Windows "aux.bin", "COM1",
+// "nul") is named in its text: an action reads or writes no such name.
+std::optional<std::string> typed_name_refusal(const std::string& name);
 
 // Raises the text above as a TextFailure when there is one.
-void refuse_device_name(const std::string& name);
+void refuse_unusable_name(const std::string& name);
+
+// Whether the typed name names something that is there and is not a regular file, links
+// followed: a pipe, a device (/dev/zero, /dev/tty) or a folder. An action reads no such
+// file itself: opening a pipe waits for a writer, a terminal waits for a typist, a device
+// never ends, and a folder opens as a file on some systems and fails only at its first
+// read. A name that names nothing, or that the system says nothing of, is left to the
+// opening, which reports it.
+bool names_irregular_file(const std::string& name);
+
+// Opens a file that an action reads itself, named as typed, for reading raw bytes: the
+// name is refused first (refuse_unusable_name), and one that names no regular file is
+// reported as a file that cannot be opened (a StreamFailure with the fail state), before
+// an opening that could wait.
+std::ifstream open_typed_source(const std::string& name);
 
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
 // is reported too (a failed flush is a bad state, a failed close a fail state).

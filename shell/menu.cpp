@@ -104,6 +104,8 @@ void run_menu_passes() {
   bool running = true;
   while (running) {
     print_menu();
+    // Nobody sees the menu: the program ends as when its console is closed.
+    if (console_output_lost()) throw Interrupted{};
     running = run_reported([&running] {
                 print_prompt("Choice: ");
                 const MenuEntry* entry = find_entry(capital_letter(read_char()));

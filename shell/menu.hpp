@@ -16,5 +16,6 @@ bool run_reported(const std::function<void()>& action);
 
 // The whole program after start-up: the loop until "Q" or the end of standard input.
 // Returns the exit status: 0, or platform::interrupted_exit_status() when the technician
-// stopped the program during a phone session (Interrupted).
+// stopped the program during a phone session, or when its output could no longer be
+// written (console_output_lost): nobody reads the menu, so no further choice is read.
 int run_menu();

@@ -16,7 +16,7 @@ void boot_executable() {
   const std::string port = ask_port_name();
   print_line("Exec file");
   const std::string executable = read_line();
-  refuse_device_name(executable);
+  refuse_unusable_name(executable);
   print_line("Loading...");
 
   ReplyBuffer reply{};

@@ -20,7 +20,7 @@ void restart_phone() {
   phone.print_version();
   const std::string port = ask_port_name();
   const std::string sec_pack = ask_sec_pack_file();
-  refuse_device_name(sec_pack);
+  refuse_unusable_name(sec_pack);
   print_line("Loading...");
 
   PhoneBuffer<version_reply_size> reply{};

@@ -185,10 +185,10 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
   const std::string data_file = read_line();
-  refuse_device_name(sec_pack);
-  refuse_device_name(data_file);
+  refuse_unusable_name(sec_pack);
+  refuse_unusable_name(data_file);
   if (!send) {
-    refuse_device_name(raw_file_of(data_file));
+    refuse_unusable_name(raw_file_of(data_file));
     refuse_sec_pack_overwrite(sec_pack, data_file, force);
   }
   std::optional<BackupFiles> backup_files;

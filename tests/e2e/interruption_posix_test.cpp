@@ -1,11 +1,13 @@
 // The program stopped in the middle: a request to stop (SIGINT, SIGTERM) during a phone
-// session waits for the phone to be closed, and a program killed outright (SIGKILL) while
-// it writes leaves every earlier file whole. POSIX signals; the Windows build has its own
-// console events.
+// session, or output that nobody reads any more, waits for the phone to be closed, and a
+// program killed outright (SIGKILL) while it writes leaves every earlier file whole. POSIX
+// signals; the Windows build has its own console events.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,6 +108,53 @@ TEST_F(Interruption, ARequestToStopInAPhoneSessionWaitsForThePhoneToClose) {
                      upload_call(0x544FC000, 0x40000, "eep.bin.big"), reset_call, close_call}));
     EXPECT_EQ(read_bytes(work("eep.bin")), earlier) << "the steps after the upload are skipped";
   }
+}
+
+// Output that nobody reads any more ("korvanta | head", a logging tool that was closed, a
+// full device) ends the program as a hang-up does, never by SIGPIPE: a phone session goes
+// on to its closing steps, and no further choice is read.
+TEST_F(Interruption, OutputThatNobodyReadsEndsTheProgramOnlyOnceThePhoneIsClosed) {
+  const fs::path pipe = work("console");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const fs::path held = work("flash") / "_IFWD_DL_upload_bin_image.held";
+  const std::string read_before_quitting = testing_support::banner + testing_support::menu +
+                                           "Choice: " + transfer_opening + booted + receiving;
+  std::string read_by_head;
+  // Reads the pipe until the upload is held, then quits as head does.
+  const auto reader_quitting_in_the_upload = [&](long) {
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_TRUE(wait_until([&] {
+      char bytes[4096];
+      const ssize_t length = ::read(reader, bytes, sizeof bytes);
+      if (length > 0) read_by_head.append(bytes, static_cast<std::size_t>(length));
+      return fs::exists(held) && length <= 0;
+    }));
+    close(reader);
+    fs::remove(held);
+  };
+  struct Case {
+    const char* what;
+    fs::path output;
+    std::function<void(long)> step;
+    std::string log;
+  };
+  const Case cases[] = {
+      {"a pipe whose reader quits during the upload", pipe, reader_quitting_in_the_upload,
+       bound({version_call, open_call(), boot_call(),
+              upload_call(0x544FC000, 0x40000, "eep.bin.big"), reset_call, close_call})},
+      {"a full device from the start: the choice is never read", "/dev/full", nullptr, ""},
+  };
+  expect_exit_status(128 + SIGINT);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    send_output_to(c.output);
+    while_running(c.step);
+    run_phone("O\n" + answers("eep.bin") + "Q\n",
+              {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_upload_bin_image=hold"}});
+    EXPECT_EQ(calls(), c.log);
+  }
+  EXPECT_EQ(read_by_head, read_before_quitting);
+  EXPECT_EQ(read_bytes(work("eep.bin")), Bytes(0x8000, 0xFF)) << "the backup went on to its end";
 }
 
 // Each action is killed as soon as it starts writing its file. Every file it writes is

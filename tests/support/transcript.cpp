@@ -72,7 +72,7 @@ Session TranscriptTest::run_in(const std::string& io_folder, const std::string& 
   request.program = (program_folder() / built_program().filename()).string();
   request.folder = work().string();
   request.input_file = (io / "input.txt").string();
-  request.output_file = (io / "output.txt").string();
+  request.output_file = (output_.empty() ? io / "output.txt" : output_).string();
   request.error_file = (io / "errors.txt").string();
   for (const auto& [name, value] : environment) {
     if (name == "KORVANTA_STANDIN_FAULTS" && !value.empty()) {

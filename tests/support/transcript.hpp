@@ -64,6 +64,11 @@ class TranscriptTest : public ::testing::Test {
   // The exit status that the following runs are expected to end with.
   void expect_exit_status(int status) { expected_exit_status_ = status; }
 
+  // Where the following runs write their standard output instead of the file that
+  // Session::output is read from, which stays empty then: a pipe or a device. An empty
+  // path puts the file back.
+  void send_output_to(std::filesystem::path output) { output_ = std::move(output); }
+
   // The folder the program runs in; relative paths typed at it start here.
   std::filesystem::path work(const std::string& name = "") const;
   std::filesystem::path program_folder() const { return scratch_ / "bin"; }
@@ -76,6 +81,7 @@ class TranscriptTest : public ::testing::Test {
   ScratchFolder scratch_;
   int expected_exit_status_ = 0;
   std::function<void(long)> while_running_;
+  std::filesystem::path output_;
 };
 
 // `bound` stretched by the factor in KORVANTA_TEST_TIME_SCALE (default 1), for runs under
