@@ -90,26 +90,6 @@ FileOutcome replacement_hindrance(const std::string& target) {
   return writable(target, status) ? FileOutcome::done : FileOutcome::read_only;
 }
 
-PendingFile::~PendingFile() {
-  close();
-}
-
-PendingFile::PendingFile(PendingFile&& other) noexcept
-    : handle_(other.handle_), name_(std::move(other.name_)), claimed_(other.claimed_) {
-  other.handle_ = closed;
-}
-
-PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = other.handle_;
-    name_ = std::move(other.name_);
-    claimed_ = other.claimed_;
-    other.handle_ = closed;
-  }
-  return *this;
-}
-
 void PendingFile::close() {
   if (is_open()) ::close(descriptor(handle_));
   handle_ = closed;

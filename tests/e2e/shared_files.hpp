@@ -15,12 +15,12 @@ using namespace phone_testing;
 using testing_support::write_bytes;
 namespace fs = std::filesystem;
 
-
 inline const std::string eep_backup = "O\n" + answers("eep.bin") + "Q\n";
 inline const std::string asked_for_data = version + port_prompt + sec_pack_prompt + "Data file: ";
 inline const std::string backed_up = transfer_opening + booted + receiving + closing;
 inline const std::string l_prompt = "Target file (Ex: C:\\LG_poweroff.bin): ";
-inline const std::string k_prompts = "Source file (Ex: C:\\LG_poweron.bin): Target file (Ex: C\\image): ";
+inline const std::string k_prompts =
+    "Source file (Ex: C:\\LG_poweron.bin): Target file (Ex: C\\image): ";
 inline constexpr std::size_t eep_bytes = 0x8000;
 
 inline std::string claimed(const std::string& name) {

@@ -54,7 +54,7 @@ TEST_F(SharedFiles, AFolderThatTakesNoNewFileIsToldBeforeThePhoneIsRead) {
 }
 
 TEST_F(SharedFiles, ARawFileNameOverTheLimitIsRefusedBeforeThePhoneIsRead) {
-  const std::string data(252, 'd');  // its raw file's name: 256 bytes
+  const std::string data(252, 'd');       // its raw file's name: 256 bytes
   const std::string animation(252, 'a');  // with ".bin": 256 bytes
   write_bytes(work(data), earlier);
   const Session session = run_phone("O\n" + answers(data) + "L\n" + animation + ".bin\nQ\n");

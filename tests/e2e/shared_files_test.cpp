@@ -1,12 +1,12 @@
 // The program on a PC that other runs of it and other programs share: a second console's
 // run, a file marked to keep, a name in the way. Every case ends with a whole result, in
 // place or kept under a name the line gives, or is refused before the phone is read.
+#include "tests/e2e/shared_files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
-
-#include "tests/e2e/shared_files.hpp"
 
 using namespace shared_files;
 using testing_support::read_bytes;

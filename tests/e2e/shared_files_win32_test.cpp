@@ -15,7 +15,8 @@ using testing_support::transcript;
 
 namespace {
 
-const std::string held_by_another = "' is open in another program: close it there, or choose another name.\n";
+const std::string held_by_another =
+    "' is open in another program: close it there, or choose another name.\n";
 
 // Another program that holds a file of the work folder open for a time, in a thread of the
 // test, from when it starts until `hold` has passed or until it is let go.
@@ -60,9 +61,9 @@ TEST_F(SharedFiles, AnotherProgramHoldingTheDataFileCostsNoResult) {
     const char* what;
     const char* sharing;
     std::chrono::milliseconds hold;
-    bool from_the_start;    // else from the end of the upload
+    bool from_the_start;                // else from the end of the upload
     std::string after_the_menu_choice;  // what the backup prints
-    bool in_place;          // else the earlier data file stays
+    bool in_place;                      // else the earlier data file stays
   };
   const Case cases[] = {
       {"an editor, open since before, without delete sharing", "rw", 60s, true,
@@ -132,10 +133,11 @@ TEST_F(SharedFiles, NamesAreMeasuredAgainstWindowsPathLimit) {
   const auto too_long = [](const std::string& name) {
     return "The name '" + name + "' is too long for the system: choose a shorter name or folder.\n";
   };
-  const Session session = run_phone("L\n" + fits + "\nred.bmp\n\nL\n" + over + "\nO\n" +
-                                    answers(data) + "Q\n");
-  const std::string frame_prompts = "Source fileFichier (.bmp) n0 (Press Enter to finish): "
-                                    "Source fileFichier (.bmp) n1 (Press Enter to finish): ";
+  const Session session =
+      run_phone("L\n" + fits + "\nred.bmp\n\nL\n" + over + "\nO\n" + answers(data) + "Q\n");
+  const std::string frame_prompts =
+      "Source fileFichier (.bmp) n0 (Press Enter to finish): "
+      "Source fileFichier (.bmp) n1 (Press Enter to finish): ";
   EXPECT_EQ(session.output, transcript({l_prompt + frame_prompts, l_prompt + too_long(over),
                                         asked_for_data + too_long(data + ".big")}));
   EXPECT_EQ(fs::file_size(work(fits)), 153'600u);

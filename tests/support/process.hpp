@@ -17,12 +17,12 @@ struct ProcessOutcome {
 };
 
 struct ProcessRequest {
-  std::string program;      // path of the program file
+  std::string program;                 // path of the program file
   std::vector<std::string> arguments;  // after the program's name; without blanks or quotes
-  std::string folder;       // working folder of the new process
-  std::string input_file;   // becomes its standard input
-  std::string output_file;  // receives its standard output
-  std::string error_file;   // receives its standard error
+  std::string folder;                  // working folder of the new process
+  std::string input_file;              // becomes its standard input
+  std::string output_file;             // receives its standard output
+  std::string error_file;              // receives its standard error
   std::vector<std::pair<std::string, std::string>> environment;  // added to ours
   std::chrono::milliseconds timeout{10000};
   // Called with the program's process id once it runs, before the wait for its end: a
