@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,11 +98,26 @@ void PendingFile::close() {
 
 FileOutcome PendingFile::claim(const std::string& name) {
   close();
-  for (;;) {
+  for (bool more_files_allowed = false;;) {
     const int file = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (file < 0) {
-      if (errno == ELOOP) return FileOutcome::name_taken;  // a link: not ours to write through
-      return outcome_of(errno);
+      const int error = errno;
+      // K claims every picture at once: an animation of thousands of frames needs more open
+      // files than a shell's usual soft limit of 1,024.
+      if (error == EMFILE && !more_files_allowed) {
+        more_files_allowed = true;
+        struct rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+          limit.rlim_cur = limit.rlim_max;
+          if (::setrlimit(RLIMIT_NOFILE, &limit) == 0) continue;
+        }
+      }
+      // A link is not ours to write through; a file we may not write is not ours either.
+      struct stat named {};
+      if (error == ELOOP || (error == EACCES && ::lstat(name.c_str(), &named) == 0)) {
+        return FileOutcome::name_taken;
+      }
+      return outcome_of(error);
     }
     struct stat opened {};
     if (::fstat(file, &opened) != 0 || !S_ISREG(opened.st_mode)) {

@@ -123,10 +123,8 @@ FileOutcome PendingFile::claim(const std::string& name) {
   const DWORD error = GetLastError();
   if (file == INVALID_HANDLE_VALUE) {
     if (error == ERROR_SHARING_VIOLATION) return FileOutcome::claimed;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      return FileOutcome::name_taken;
-    }
+    // Something of that name that cannot be written: a folder, a read-only file.
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return FileOutcome::name_taken;
     return outcome_of(error);
   }
   if (GetFileType(file) != FILE_TYPE_DISK) {

@@ -57,14 +57,14 @@ std::string set_aside_name(const std::string& raw_file) {
   return raw_file + ".before-forced-backup";
 }
 
-// A backup writes the data file (first as its incomplete file) and its raw file, and a
-// forced one may move an earlier raw file aside: none of them may be the sec-pack file, which
-// belongs to one phone and is not easily had again.
+// A backup writes the data file (first as its incomplete file) and its raw file, claims the
+// incomplete names of both, and a forced one may move an earlier raw file aside: none of them
+// may be the sec-pack file, which belongs to one phone and is not easily had again.
 void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file,
                                bool force) {
   const std::string raw_file = raw_file_of(data_file);
-  if (writes_over(data_file, sec_pack) || same_file(raw_file, sec_pack) ||
-      (force && same_file(set_aside_name(raw_file), sec_pack))) {
+  if (writes_over(data_file, sec_pack) || writes_over(raw_file, sec_pack) ||
+      (force && writes_over(set_aside_name(raw_file), sec_pack))) {
     fail("The backup would overwrite the sec-pack file " + sec_pack + ": choose another data file");
   }
 }
