@@ -1,10 +1,12 @@
 # Builds the release archive into a scratch folder and fails unless it holds exactly the
-# program and the README. A stand-in library in the archive would shadow the vendor's
-# real library of the same name on the technician's PC.
+# files expected (the program, the technician's guide GUIDE.txt, ...), the guide with the
+# same bytes as the guide of the source tree, whose line ends the tests check. A stand-in
+# library in the archive would shadow the vendor's real library of the same name on the
+# technician's PC.
 #
-# cmake -DCPACK=<cpack> -DBUILD_DIR=<build folder> -DPROGRAM=<program file name>
-#       -DOUTPUT_DIR=<scratch folder> -P check-release-archive.cmake
-foreach(setting CPACK BUILD_DIR PROGRAM OUTPUT_DIR)
+# cmake -DCPACK=<cpack> -DBUILD_DIR=<build folder> "-DEXPECTED=<file name>;..."
+#       -DGUIDE=<docs/guide.txt> -DOUTPUT_DIR=<scratch folder> -P check-release-archive.cmake
+foreach(setting CPACK BUILD_DIR EXPECTED GUIDE OUTPUT_DIR)
   if(NOT DEFINED ${setting})
     message(FATAL_ERROR "${setting} is not set")
   endif()
@@ -42,11 +44,24 @@ foreach(entry IN LISTS entries)
     message(FATAL_ERROR "the archive holds a library: ${entry}")
   endif()
   list(APPEND files ${name})
+  if(name STREQUAL "GUIDE.txt")
+    set(guide_entry ${entry})
+  endif()
 endforeach()
 list(SORT files)
-set(expected ${PROGRAM} README.md)
+set(expected ${EXPECTED})
+list(REMOVE_ITEM expected "")
 list(SORT expected)
 if(NOT files STREQUAL expected)
   message(FATAL_ERROR "the archive holds [${files}], expected [${expected}]")
+endif()
+
+set(unpacked ${OUTPUT_DIR}/unpacked)
+file(ARCHIVE_EXTRACT INPUT ${archives} DESTINATION ${unpacked} PATTERNS ${guide_entry})
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E compare_files ${unpacked}/${guide_entry} ${GUIDE}
+  RESULT_VARIABLE differs)
+if(NOT differs EQUAL 0)
+  message(FATAL_ERROR "the archive's ${guide_entry} is not the bytes of ${GUIDE}")
 endif()
 message(STATUS "${archives} holds ${files}")
