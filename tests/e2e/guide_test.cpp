@@ -279,7 +279,11 @@ TEST_F(GuideTranscript, QuotesEachLineThatAFailingLetterPrintsAndAGoodRunDoesNot
       {"K: a missing source", {'K', {"missing.bin"}}},
       {"K: a source of no whole frames", {'K', {"part.bin"}}},
       {"K: pictures into a missing folder", {'K', {"anim.bin", "nowhere/out"}}},
+      {"K: a folder as the source", {'K', {"."}}},
+      {"K: a NUL in the source's name", {'K', {std::string("anim\0.bin", 9)}}},
       {"L: a missing picture", {'L', {"made.bin", "missing.bmp", ""}}},
+      {"L: a folder as a picture", {'L', {"made.bin", ".", ""}}},
+      {"L: a name too long for the system", {'L', {std::string(300, 'n')}}},
       {"M: an empty range to send", {'M', {"Z", "544fc000", "0", "Y", "Y"}}},
       {"M: a range too large for a backup", {'M', {"Z", "544fc000", "20000000", "Y", "N", "N"}}},
   };
