@@ -1,5 +1,6 @@
-// A file written in place of another: its claim, and what becomes of the earlier file and
-// of the new one on every way out.
+// A file written in place of another: what becomes of the earlier file and of the new one on
+// every way out, and the names it is written and kept under. Its claim and refusals are
+// tested through the program (tests/e2e/shared_files*_test.cpp).
 #include "shell/target_file.hpp"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "shell/failure.hpp"
 #include "tests/support/files.hpp"
 
 using testing_support::read_text;
@@ -17,23 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string failure_text(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const TextFailure& failure) {
-    return failure.what();
-  }
-  return "";
-}
-
 void write_new(TargetFile& file, const std::string& text) {
   file.stream() << text;
   ASSERT_TRUE(file.stream().good());
-}
-
-void make_read_only(const fs::path& path) {
-  fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
 }
 
 }  // namespace
@@ -65,66 +51,6 @@ TEST(TargetFile, EndsWithTheEarlierFileOrTheWholeNewOne) {
     }
     EXPECT_EQ(read_text(target), c.target_after);
     EXPECT_FALSE(fs::exists(incomplete_name(target)));
-  }
-}
-
-TEST(TargetFile, IsOneRunsAtATimeAndFreeOnceThatRunLetsGo) {
-  const ScratchFolder folder;
-  const std::string target = (folder / "anim.bin").string();
-  std::optional<TargetFile> first(std::in_place, target, Durability::flushed);
-  write_new(*first, "first run's frames");
-  EXPECT_EQ(failure_text([&] { TargetFile second(target, Durability::flushed); }),
-            "Another run of the program is writing the file '" + target +
-                "': wait until it ends, or choose another name.");
-  first->put_in_place();
-  EXPECT_EQ(read_text(target), "first run's frames");
-  first.reset();
-  TargetFile second(target, Durability::flushed);
-  write_new(second, "second run's frames");
-  second.put_in_place();
-  EXPECT_EQ(read_text(target), "second run's frames");
-}
-
-TEST(TargetFile, ThatCannotReplaceItsTargetIsKeptUnderAFreeName) {
-  const ScratchFolder folder;
-  const std::string target = (folder / "data.bin").string();
-  write_text(target, "keep this one");
-  write_text(folder / "data.new.bin", "kept by an earlier run");
-  TargetFile file(target, Durability::flushed);
-  write_new(file, "pages");
-  make_read_only(target);  // after the claim: marked to keep while the phone was read
-  const std::string kept = (folder / "data.new2.bin").string();
-  EXPECT_EQ(failure_text([&] { file.put_in_place(); }),
-            "The file '" + target + "' could not be replaced (it is read-only): the new result " +
-                "is kept as '" + kept + "'.");
-  EXPECT_EQ(read_text(target), "keep this one");
-  EXPECT_EQ(read_text(kept), "pages");
-  EXPECT_EQ(read_text(folder / "data.new.bin"), "kept by an earlier run");
-}
-
-TEST(TargetFile, RefusesBeforeAnythingIsWrittenWhatWouldStopIt) {
-  struct Case {
-    const char* what;
-    std::function<void(const fs::path& target)> setup;
-    const char* refusal;  // after "'<target>"
-  };
-  const Case cases[] = {
-      {"read-only", [](const fs::path& target) { make_read_only(target); },
-       "' is read-only: make it writable, or choose another name."},
-      {"its temporary name taken by a folder",
-       [](const fs::path& target) { fs::create_directory(incomplete_name(target.string())); },
-       ".incomplete' is taken by something that is not the program's: rename or remove it."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const ScratchFolder folder;
-    const fs::path target = folder / "pic0.bmp";
-    write_text(target, "earlier");
-    c.setup(target);
-    const std::string quoted = c.refusal[0] == '.' ? "The name '" : "The file '";
-    EXPECT_EQ(failure_text([&] { TargetFile file(target.string(), Durability::cached); }),
-              quoted + target.string() + c.refusal);
-    EXPECT_EQ(read_text(target), "earlier");
   }
 }
 
