@@ -6,6 +6,7 @@
 #include "animation/actions.hpp"
 #include "animation/animation_format.hpp"
 #include "animation/picture_io.hpp"
+#include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -32,7 +33,7 @@ void append_frame(TargetFile& target, std::uint64_t frames_before,
 std::optional<std::string> unreadable_picture(const std::string& path,
                                               const std::string& target_path) {
   if (auto refusal = typed_name_refusal(path)) return refusal;
-  if (names_irregular_file(path)) return "The file '" + path + "' is not a regular file.";
+  if (platform::names_irregular_file(path)) return "The file '" + path + "' is not a regular file.";
   if (writes_over(target_path, path)) {
     return "The file '" + path + "' is the animation being written.";
   }

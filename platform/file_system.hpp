@@ -32,6 +32,12 @@ struct FileIdentity {
 // on using it.
 std::optional<FileIdentity> file_identity(const std::string& typed);
 
+// Whether `typed` names something that is there and is not a regular file, links
+// followed: a pipe, a device (/dev/zero, /dev/tty, "\\.\pipe\..." or a Windows device
+// name) or a folder. A name that names nothing, or that the system says nothing of, is not
+// one: the opening reports it.
+bool names_irregular_file(const std::string& typed);
+
 // Whether `typed` names a device instead of a file: on Windows one of its reserved device
 // names (CON, AUX, COM1, ...), which open the device whatever the folder or extension. A
 // POSIX system has no such names.

@@ -15,6 +15,11 @@ std::optional<FileIdentity> file_identity(const std::string& typed) {
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
+bool names_irregular_file(const std::string& typed) {
+  struct stat status {};
+  return ::stat(typed.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 bool names_device(const std::string&) {
   return false;
 }

@@ -52,6 +52,13 @@ std::optional<FileIdentity> file_identity(const std::string& typed) {
       (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
 }
 
+bool names_irregular_file(const std::string& typed) {
+  // "\\.\" opens the device namespace: pipes, ports, volumes.
+  if (names_device(typed) || typed.rfind("\\\\.\\", 0) == 0) return true;
+  const DWORD attributes = GetFileAttributesW(typed_path(typed).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool names_device(const std::string& typed) {
   return is_windows_device_name(typed);
 }

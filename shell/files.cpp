@@ -66,16 +66,8 @@ void refuse_unusable_name(const std::string& name) {
   if (auto refusal = typed_name_refusal(name)) fail(*refusal);
 }
 
-bool names_irregular_file(const std::string& name) {
-  std::error_code unknown;
-  const auto type = std::filesystem::status(platform::typed_path(name), unknown).type();
-  return type != std::filesystem::file_type::none &&
-         type != std::filesystem::file_type::not_found &&
-         type != std::filesystem::file_type::regular;
-}
-
 std::ifstream open_typed_source(const std::string& name) {
   refuse_unusable_name(name);
-  if (names_irregular_file(name)) throw StreamFailure(std::ios_base::failbit);
+  if (platform::names_irregular_file(name)) throw StreamFailure(std::ios_base::failbit);
   return open_for_reading(name);
 }

@@ -41,18 +41,12 @@ std::optional<std::string> typed_name_refusal(const std::string& name);
 // Raises the text above as a TextFailure when there is one.
 void refuse_unusable_name(const std::string& name);
 
-// Whether the typed name names something that is there and is not a regular file, links
-// followed: a pipe, a device (/dev/zero, /dev/tty) or a folder. An action reads no such
-// file itself: opening a pipe waits for a writer, a terminal waits for a typist, a device
-// never ends, and a folder opens as a file on some systems and fails only at its first
-// read. A name that names nothing, or that the system says nothing of, is left to the
-// opening, which reports it.
-bool names_irregular_file(const std::string& name);
-
 // Opens a file that an action reads itself, named as typed, for reading raw bytes: the
-// name is refused first (refuse_unusable_name), and one that names no regular file is
-// reported as a file that cannot be opened (a StreamFailure with the fail state), before
-// an opening that could wait.
+// name is refused first (refuse_unusable_name), and one that names no regular file
+// (platform::names_irregular_file) is reported as a file that cannot be opened (a
+// StreamFailure with the fail state), before an opening that could wait: opening a pipe
+// waits for a writer, a terminal for a typist, a device never ends, and a folder opens as
+// a file on some systems and fails only at its first read.
 std::ifstream open_typed_source(const std::string& name);
 
 // Flushes and closes, so that a write that fails only when the last buffer goes to disk
