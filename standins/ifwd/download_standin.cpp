@@ -122,7 +122,11 @@ void hold(const char* entry_point) {
   const std::filesystem::path held = flash_folder() / (std::string(entry_point) + ".held");
   std::error_code unknown;
   std::filesystem::create_directories(held.parent_path(), unknown);
-  File(std::fopen(held.string().c_str(), "wb"));
+  // The marker appears whole and closed: a test that removes it the moment it exists must
+  // never meet it still open (Windows refuses to remove a file open without delete sharing).
+  const std::filesystem::path creating = held.string() + ".creating";
+  File(std::fopen(creating.string().c_str(), "wb"));
+  std::filesystem::rename(creating, held, unknown);
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   while (std::filesystem::exists(held, unknown) && std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
   const HANDLE file =
       CreateFileA(argv[1], GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 2;
-  const HANDLE ready = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(ready);
+  // READY appears closed, so that the test can remove it the moment it sees it.
+  const std::string creating = std::string(argv[4]) + ".creating";
+  CloseHandle(CreateFileA(creating.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  MoveFileExA(creating.c_str(), argv[4], MOVEFILE_REPLACE_EXISTING);
   const DWORD until = GetTickCount() + std::strtoul(argv[3], nullptr, 10);
   while (static_cast<LONG>(until - GetTickCount()) > 0 &&
          GetFileAttributesA(argv[4]) != INVALID_FILE_ATTRIBUTES) {
