@@ -10,6 +10,27 @@
 #include "shell/files.hpp"
 #include "shell/target_file.hpp"
 
+namespace {
+
+// What a K that stopped at picture `stopped` leaves: the pictures before it are new, those
+// after it are as they were, and the set is mixed.
+std::string mixed_set_note(const std::vector<TargetFile>& pictures, std::size_t stopped) {
+  const auto pictures_are = [&](std::size_t first, std::size_t last, const char* one,
+                                const char* many) {
+    const auto name = [&](std::size_t index) { return "'" + pictures[index].target() + "'"; };
+    return first == last ? " The picture " + name(first) + one
+                         : " The pictures " + name(first) + " to " + name(last) + many;
+  };
+  std::string note =
+      stopped == 0 ? " No picture is new." : pictures_are(0, stopped - 1, " is new.", " are new.");
+  if (stopped + 1 < pictures.size()) {
+    note += pictures_are(stopped + 1, pictures.size() - 1, " is as it was.", " are as they were.");
+  }
+  return note + " Run K again before L uses these pictures.";
+}
+
+}  // namespace
+
 void extract_animation() {
   const PictureHandle picture = make_frame_picture();
   const PictureSamples samples = frame_samples(*picture);
@@ -36,14 +57,13 @@ void extract_animation() {
   // written, so that a picture that cannot be written is found before any has changed.
   std::vector<TargetFile> pictures;
   pictures.reserve(static_cast<std::size_t>(*frame_count));
-  for (std::int32_t index = 0; index < *frame_count; ++index) {
-    refuse_unusable_name(name_picture(index));
-    if (writes_over(name_picture(index), source_path)) {
-      fail("The picture " + name + " would replace the source file " + source_path +
-           ": choose another prefix.");
+  try {
+    for (std::int32_t index = 0; index < *frame_count; ++index) {
+      pictures.push_back(claim_picture(name_picture(index), source_path));
     }
-    // A picture can be extracted again from its animation: it need not reach the disk first.
-    pictures.emplace_back(name, Durability::cached);
+  } catch (const PictureFailure& error) {
+    print_line("Error when operating: ", error.what());
+    return;
   }
   for (std::int32_t index = 0; index < *frame_count; ++index) {
     read_exact(source, reinterpret_cast<char*>(frame.data()), frame.size());
@@ -58,14 +78,7 @@ void extract_animation() {
     try {
       target.put_in_place();
     } catch (const TextFailure& kept) {
-      std::string note = " No picture is new.";
-      if (index == 1) note = " The picture '" + name_picture(0) + "' is new;";
-      if (index > 1) {
-        note = " The pictures '" + name_picture(0) + "' to '";
-        note += name_picture(index - 1) + "' are new;";
-      }
-      if (index > 0) note += " the others are as they were.";
-      fail(kept.what() + note);
+      fail(kept.what() + mixed_set_note(pictures, static_cast<std::size_t>(index)));
     }
   }
 }

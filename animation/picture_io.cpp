@@ -120,8 +120,22 @@ void save_picture(const Picture& picture, TargetFile& target, std::span<char> fi
   }
 }
 
+TargetFile claim_picture(const std::string& path, const std::string& source) {
+  try {
+    try {
+      return TargetFile(path, Durability::cached,
+                        {{source, "The picture " + path + " would replace the source file " +
+                                      source + ": choose another prefix."}});
+    } catch (const StreamFailure&) {
+      refuse("Failed to open file '" + path + "' for writing.");  // as the library says it
+    }
+  } catch (const CImgException& error) {
+    throw PictureFailure(error.what());
+  }
+}
+
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
-  TargetFile target(path, Durability::cached);
+  TargetFile target = claim_picture(path, {});
   save_picture(picture, target, file_buffer);
   target.put_in_place();
 }

@@ -57,6 +57,11 @@ inline constexpr std::size_t frame_bmp_bytes = 54 + picture_samples;
 // stays.
 void save_picture(const Picture& picture, TargetFile& target, std::span<char> file_buffer);
 
+// Claims the picture file `path` (TargetFile), which must not be `source`. A file that
+// cannot be made (its folder does not exist) raises PictureFailure as the library words
+// it; the claim's other refusals raise their TextFailure.
+TargetFile claim_picture(const std::string& path, const std::string& source);
+
 // The same at `path`, claimed first and put in place after (TargetFile's failures).
 void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
 

@@ -28,20 +28,16 @@ void extract_cust_partition() {
 
   print_prompt("Target file (Ex: C:\\", phone_model, ".fat): ");
   const std::string target_path = read_line();
-  refuse_unusable_name(target_path);
   // The target replaces its file at the end, also after a failure (empty then): a target
-  // that is the source itself would lose it.
-  if (writes_over(target_path, source_path)) {
-    fail("Target file is the source file: choose another target");
-  }
-  // The image could be extracted again, but it is what the phone is flashed with next, and
-  // its one flush costs a few milliseconds.
-  TargetFile target(target_path, Durability::flushed);
-  std::ostream& image = target.stream();
-
-  const CustSection section = find_cust_section(source);
-  print_line("Loading...");
-  copy_cust_image(source_path, section, image);
-  source.close();
-  target.put_in_place();
+  // that is the source itself would lose it. The image could be extracted again, but it is
+  // what the phone is flashed with next, and its one flush costs a few milliseconds.
+  TargetFile target(target_path, Durability::flushed,
+                    {{source_path, "Target file is the source file: choose another target"}});
+  target.put_in_place_after([&] {
+    std::ostream& image = target.stream();
+    const CustSection section = find_cust_section(source);
+    print_line("Loading...");
+    copy_cust_image(source_path, section, image);
+    source.close();
+  });
 }

@@ -5,8 +5,8 @@
 #include "platform/fault_guard.hpp"
 #include "platform/stack_balanced_call.hpp"
 #include "shell/console.hpp"
-#include "shell/files.hpp"
 #include "shell/library_binding.hpp"
+#include "shell/target_file.hpp"
 #include "vendor_abi/cstring.hpp"
 #include "vendor_abi/upgrade_libraries.hpp"
 
@@ -21,7 +21,7 @@ void extract_kdz_files() {
 
   print_prompt("File KDZ (Ex C:\\V10G.kdz): ");
   const std::string typed_kdz_path = read_line();
-  refuse_unusable_name(typed_kdz_path);
+  library_file(typed_kdz_path);
   const vendor_abi::CString kdz_path = typed_kdz_path.c_str();
   print_line("Loading...");
   // A failure inside the entry leaves the result text as the entry left it.

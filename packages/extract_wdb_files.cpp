@@ -5,8 +5,8 @@
 #include "platform/fault_guard.hpp"
 #include "platform/stack_balanced_call.hpp"
 #include "shell/console.hpp"
-#include "shell/files.hpp"
 #include "shell/library_binding.hpp"
+#include "shell/target_file.hpp"
 #include "vendor_abi/cstring.hpp"
 #include "vendor_abi/upgrade_libraries.hpp"
 
@@ -27,13 +27,13 @@ void extract_wdb_files() {
   std::string library_path = "Inf_WebDnld.dll";
   print_prompt("Location of DLL (Ex C:\\Inf_WebDnld.dll): ");
   library_path = read_line();
-  refuse_unusable_name(library_path);
+  library_file(library_path);
   Library library = bind_typed_library(library_path);
   void* start_upgrade = require_entry_point(library, "_StartUpgrade");
 
   print_prompt("File WDB (Ex C:\\V10G.wdb): ");
   const std::string wdb_path = read_line();
-  refuse_unusable_name(wdb_path);
+  library_file(wdb_path);
   // No colon after "Ex", unlike J's version prompt: the system's own text.
   print_prompt("Version(SW version) (Ex V10G_04): ");
   const std::string version = read_line();

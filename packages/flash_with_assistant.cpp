@@ -2,8 +2,8 @@
 #include "packages/upgrade_parameters.hpp"
 #include "platform/fault_guard.hpp"
 #include "shell/console.hpp"
-#include "shell/files.hpp"
 #include "shell/library_binding.hpp"
+#include "shell/target_file.hpp"
 #include "vendor_abi/upgrade_libraries.hpp"
 
 void flash_with_assistant() {
@@ -18,7 +18,7 @@ void flash_with_assistant() {
   texts[phone_model_parameter] = read_line();
   print_prompt("File (.CAB) including the firmware (Ex: C:\\V10G_04.cab): ");
   texts[cab_file_parameter] = read_line();
-  refuse_unusable_name(texts[cab_file_parameter]);
+  library_file(texts[cab_file_parameter]);
   print_prompt("Version(SW version) (Ex: V10G_04): ");
   texts[software_version_parameter] = read_line();
 

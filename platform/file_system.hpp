@@ -20,10 +20,13 @@ std::filesystem::path typed_path(const std::string& typed);
 // POSIX; on Windows the volume's serial number and the file's index, as the file system
 // reports them for the opened file (another drive letter, a short 8.3 name or a hard link
 // reach the same file).
+// A file system whose file IDs say nothing (some network shares report 0 for every file)
+// gives the file's full name as the system normalises it instead, in upper case.
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index_high = 0;
   std::uint64_t index_low = 0;
+  std::wstring name;
   bool operator==(const FileIdentity&) const = default;
 };
 
@@ -37,6 +40,13 @@ std::optional<FileIdentity> file_identity(const std::string& typed);
 // name) or a folder. A name that names nothing, or that the system says nothing of, is not
 // one: the opening reports it.
 bool names_irregular_file(const std::string& typed);
+
+// Where the last part of a name begins: after the last separator (Windows: "\" or "/",
+// or a drive's colon; POSIX: "/").
+std::size_t leaf_start(const std::string& name);
+
+// The local time, as "YYYYMMDD-HHMMSS": names that sort as their times do.
+std::string local_time_stamp();
 
 // Whether `typed` names a device instead of a file: on Windows one of its reserved device
 // names (CON, AUX, COM1, ...), which open the device whatever the folder or extension. A

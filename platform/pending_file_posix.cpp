@@ -57,6 +57,10 @@ bool same_inode(const struct stat& first, const struct stat& second) {
 
 }  // namespace
 
+std::string system_name(const std::string& typed) {
+  return typed;
+}
+
 bool replaceable(const std::string& typed) {
   struct stat status {};
   if (::lstat(typed.c_str(), &status) != 0) return errno == ENOENT;
@@ -96,7 +100,7 @@ void PendingFile::close() {
   handle_ = closed;
 }
 
-FileOutcome PendingFile::claim(const std::string& name) {
+FileOutcome PendingFile::claim(const std::string& name, const std::string& target) {
   close();
   for (bool more_files_allowed = false;;) {
     const int file = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -104,13 +108,15 @@ FileOutcome PendingFile::claim(const std::string& name) {
       const int error = errno;
       // K claims every picture at once: an animation of thousands of frames needs more open
       // files than a shell's usual soft limit of 1,024.
-      if (error == EMFILE && !more_files_allowed) {
+      if (error == EMFILE) {
+        if (more_files_allowed) return FileOutcome::too_many_open;
         more_files_allowed = true;
         struct rlimit limit {};
         if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
           limit.rlim_cur = limit.rlim_max;
           if (::setrlimit(RLIMIT_NOFILE, &limit) == 0) continue;
         }
+        return FileOutcome::too_many_open;
       }
       // A link is not ours to write through; a file we may not write is not ours either.
       struct stat named {};
@@ -135,6 +141,11 @@ FileOutcome PendingFile::claim(const std::string& name) {
     if (::stat(name.c_str(), &named) != 0 || !same_inode(opened, named)) {
       ::close(file);
       continue;
+    }
+    struct stat earlier {};
+    if (opened.st_size != 0 && ::lstat(target.c_str(), &earlier) != 0 && errno == ENOENT) {
+      ::close(file);
+      return FileOutcome::leftover;
     }
     if (opened.st_size != 0 && ::ftruncate(file, 0) != 0) {
       ::close(file);
@@ -176,18 +187,12 @@ std::FILE* PendingFile::open_stream() {
   return stream;
 }
 
-std::optional<std::uint64_t> PendingFile::size() const {
-  struct stat status {};
-  if (::fstat(descriptor(handle_), &status) != 0) return std::nullopt;
-  return static_cast<std::uint64_t>(status.st_size);
-}
-
 bool PendingFile::resize(std::uint64_t size) {
   return ::ftruncate(descriptor(handle_), static_cast<off_t>(size)) == 0 &&
          ::lseek(descriptor(handle_), 0, SEEK_END) >= 0;
 }
 
-FileOutcome PendingFile::replace(const std::string& target, bool durable) {
+FileOutcome PendingFile::replace_once(const std::string& target, bool durable) {
   struct stat earlier {};
   if (::stat(target.c_str(), &earlier) == 0) {
     // rename() would replace a file marked to keep; Windows refuses, and so do we.
@@ -203,19 +208,24 @@ FileOutcome PendingFile::replace(const std::string& target, bool durable) {
   return FileOutcome::done;
 }
 
-FileOutcome PendingFile::keep_as(const std::string& name) {
+FileOutcome move_file_once(const std::string& from, const std::string& to) {
   // A hard link never replaces a file of that name, as rename() would. A file system
   // without links (FAT) gets a rename after a look.
-  if (::link(name_.c_str(), name.c_str()) == 0) {
-    ::unlink(name_.c_str());
-  } else {
-    if (errno == EEXIST) return FileOutcome::exists;
-    struct stat status {};
-    if (::lstat(name.c_str(), &status) == 0) return FileOutcome::exists;
-    if (std::rename(name_.c_str(), name.c_str()) != 0) return outcome_of(errno);
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return FileOutcome::done;
   }
-  close();
-  return FileOutcome::done;
+  if (errno == EEXIST) return FileOutcome::exists;
+  if (errno == ENOENT) return FileOutcome::missing_folder;  // no `from`
+  struct stat status {};
+  if (::lstat(to.c_str(), &status) == 0) return FileOutcome::exists;
+  return std::rename(from.c_str(), to.c_str()) == 0 ? FileOutcome::done : outcome_of(errno);
+}
+
+FileOutcome PendingFile::keep_as(const std::string& name) {
+  const FileOutcome moved = move_file_once(name_, name);
+  if (moved == FileOutcome::done) close();
+  return moved;
 }
 
 void PendingFile::remove() {

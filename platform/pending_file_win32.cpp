@@ -7,6 +7,7 @@
 
 #include "platform/file_system.hpp"
 #include "platform/pending_file.hpp"
+#include "platform/reparse_tags.hpp"
 
 namespace platform {
 
@@ -79,10 +80,55 @@ constexpr DWORD kept_attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 }  // namespace
 
+std::string system_name(const std::string& typed) {
+  // The last part as Windows' own path rules leave it: no trailing dots or spaces.
+  const std::wstring full = full_path(typed);
+  const std::size_t leaf_at = full.find_last_of(L"\\/") + 1;
+  std::wstring path = full;
+  constexpr std::wstring_view data_stream = L"::$DATA";
+  const std::size_t stream_at = path.size() - data_stream.size();
+  if (path.size() > leaf_at + data_stream.size() &&
+      CompareStringOrdinal(path.c_str() + stream_at, static_cast<int>(data_stream.size()),
+                           data_stream.data(), static_cast<int>(data_stream.size()),
+                           TRUE) == CSTR_EQUAL) {
+    path.resize(stream_at);
+  }
+  // The long name of a file that is there, also when its 8.3 short name was typed.
+  if (const DWORD length = GetLongPathNameW(path.c_str(), nullptr, 0); length != 0) {
+    std::wstring long_name(length, L'\0');
+    long_name.resize(GetLongPathNameW(path.c_str(), long_name.data(), length));
+    if (!long_name.empty()) path = long_name;
+  }
+  const std::wstring leaf = path.substr(path.find_last_of(L"\\/") + 1);
+  // Back to the typed bytes; a name that the ANSI code page cannot spell stays as typed.
+  // (UTF-8 as the ANSI page spells every name, and takes no question about it.)
+  BOOL lossy = FALSE;
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, 0, leaf.c_str(), static_cast<int>(leaf.size()), nullptr, 0,
+                          nullptr, GetACP() == CP_UTF8 ? nullptr : &lossy);
+  if (leaf.empty() || bytes <= 0 || lossy) return typed;
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, leaf.c_str(), static_cast<int>(leaf.size()), ansi.data(), bytes,
+                      nullptr, nullptr);
+  return typed.substr(0, leaf_start(typed)) + ansi;
+}
+
 bool replaceable(const std::string& typed) {
-  const DWORD attributes = GetFileAttributesW(long_path(typed).c_str());
+  const std::wstring path = long_path(typed);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() != ERROR_SHARING_VIOLATION;
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+  // The reparse point itself is opened, never what it stands for: a placeholder is not
+  // fetched from the cloud for this.
+  const HANDLE file =
+      CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  const bool told = GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag);
+  CloseHandle(file);
+  return told && replaceable_reparse_tag(tag.ReparseTag);
 }
 
 bool name_fits(const std::string& typed) {
@@ -95,14 +141,14 @@ FileOutcome replacement_hindrance(const std::string& target) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileOutcome::done;
   if (attributes & FILE_ATTRIBUTE_READONLY) return FileOutcome::read_only;
   // The access that a rename over the file needs: refused while another program has it
-  // open without delete sharing.
-  const HANDLE file =
-      CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  // open without delete sharing (a sharing violation), or by the file's own rights.
+  const HANDLE file = CreateFileW(
+      path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? FileOutcome::held
-                                                                            : FileOutcome::done;
+    if (error == ERROR_SHARING_VIOLATION) return FileOutcome::held;
+    return error == ERROR_ACCESS_DENIED ? FileOutcome::denied : FileOutcome::done;
   }
   CloseHandle(file);
   return FileOutcome::done;
@@ -113,7 +159,7 @@ void PendingFile::close() {
   handle_ = closed;
 }
 
-FileOutcome PendingFile::claim(const std::string& name) {
+FileOutcome PendingFile::claim(const std::string& name, const std::string& target) {
   close();
   const std::wstring path = long_path(name);
   // Shared with nobody: a second run's opening fails with a sharing violation, and so does
@@ -130,6 +176,16 @@ FileOutcome PendingFile::claim(const std::string& name) {
   if (GetFileType(file) != FILE_TYPE_DISK) {
     CloseHandle(file);
     return FileOutcome::name_taken;
+  }
+  if (error == ERROR_ALREADY_EXISTS) {
+    LARGE_INTEGER size{};
+    const bool target_gone =
+        GetFileAttributesW(long_path(target).c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (GetFileSizeEx(file, &size) && size.QuadPart != 0 && target_gone) {
+      CloseHandle(file);
+      return FileOutcome::leftover;
+    }
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
   name_ = name;
@@ -181,12 +237,6 @@ std::FILE* PendingFile::open_stream() {
   return stream;
 }
 
-std::optional<std::uint64_t> PendingFile::size() const {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(handle_of(handle_), &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
-}
-
 bool PendingFile::resize(std::uint64_t size) {
   LARGE_INTEGER position{};
   position.QuadPart = static_cast<LONGLONG>(size);
@@ -194,7 +244,7 @@ bool PendingFile::resize(std::uint64_t size) {
          SetEndOfFile(handle_of(handle_));
 }
 
-FileOutcome PendingFile::replace(const std::string& target, bool durable) {
+FileOutcome PendingFile::replace_once(const std::string& target, bool durable) {
   const std::wstring path = long_path(target);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -219,6 +269,11 @@ FileOutcome PendingFile::replace(const std::string& target, bool durable) {
   }
   close();
   return FileOutcome::done;
+}
+
+FileOutcome move_file_once(const std::string& from, const std::string& to) {
+  if (MoveFileExW(long_path(from).c_str(), long_path(to).c_str(), 0)) return FileOutcome::done;
+  return outcome_of(GetLastError());
 }
 
 FileOutcome PendingFile::keep_as(const std::string& name) {

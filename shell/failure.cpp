@@ -1,7 +1,9 @@
 #include "shell/failure.hpp"
 
-StreamFailure::StreamFailure(std::ios_base::iostate state)
-    : std::ios_base::failure(describe_stream_state(state)), state_(state) {}
+#include <utility>
+
+StreamFailure::StreamFailure(std::ios_base::iostate state, std::string note)
+    : std::ios_base::failure(describe_stream_state(state)), state_(state), note_(std::move(note)) {}
 
 const char* StreamFailure::what() const noexcept {
   return describe_stream_state(state_);

@@ -17,15 +17,18 @@ class TextFailure : public std::runtime_error {
 
 // A file stream that reached one of its error states (bad, fail or end of file). It
 // keeps the state that caused it, so the report does not depend on the wording of the
-// standard library in use.
+// standard library in use. A note, when there is one, says which file and why, on a line
+// of its own before the report.
 class StreamFailure : public std::ios_base::failure {
  public:
-  explicit StreamFailure(std::ios_base::iostate state);
+  explicit StreamFailure(std::ios_base::iostate state, std::string note = {});
   std::ios_base::iostate state() const { return state_; }
+  const std::string& note() const { return note_; }
   const char* what() const noexcept override;
 
  private:
   std::ios_base::iostate state_;
+  std::string note_;
 };
 
 // "ios_base::badbit set", else "ios_base::failbit set", else "ios_base::eofbit set",

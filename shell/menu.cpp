@@ -86,6 +86,8 @@ bool run_reported(const std::function<void()>& action) {
   } catch (const EndOfInput&) {
     return false;
   } catch (const std::ios_base::failure& failure) {
+    const auto* ours = dynamic_cast<const StreamFailure*>(&failure);
+    if (ours && !ours->note().empty()) print_line(ours->note());
     print_line("Error during opening/reading/writing of file: ", failure.what());
   } catch (const TextFailure& failure) {
     print_line(failure.what());

@@ -1,11 +1,12 @@
 #include "shell/target_file.hpp"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdint>
+#include <iterator>
 #include <streambuf>
-#include <thread>
+#include <string_view>
+#include <utility>
 
+#include "platform/file_system.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 
@@ -13,54 +14,53 @@ namespace {
 
 using platform::FileOutcome;
 
-constexpr const char* incomplete_ending = ".incomplete";
-// The longest name of one file that common file systems take (NTFS, FAT32, ext4: 255).
-constexpr std::size_t longest_file_name = 255;
-// How long a target held by another program is waited for. A scanner or a preview opens a
-// new file for well under a second; Go's robustio waits 2 seconds for the same reason. A
-// result that still cannot go in place is kept, so waiting longer would only make the
-// technician wait.
-constexpr auto longest_wait = std::chrono::seconds(2);
-// How many kept names are tried before the program gives up on finding a free one.
-constexpr int most_kept_names = 100;
+// How many kept names of one second are tried before the program gives up on finding a free
+// one; the name of the last is the longest a target must leave room for.
+constexpr int most_kept_names = 9;
+constexpr const char* stamp_shape = "YYYYMMDD-HHMMSS";
 
-std::size_t leaf_start(const std::string& name) {
-  const auto separator = name.find_last_of("/\\:");
-  return separator == std::string::npos ? 0 : separator + 1;
-}
-
-// FNV-1a: a short name that tells one long name from another.
-std::string hash_text(const std::string& text) {
-  std::uint64_t hash = 0xcbf29ce484222325;
-  for (const unsigned char byte : text) hash = (hash ^ byte) * 0x100000001b3;
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string hex(16, '0');
-  for (auto& digit : hex) {
-    digit = digits[hash >> 60];
-    hash <<= 4;
-  }
-  return hex;
-}
+// The line of each refusal: <t> stands for the target's name, <i> for its incomplete file's.
+constexpr std::pair<FileOutcome, std::string_view> refusals[] = {
+    {FileOutcome::claimed,
+     "Another run of the program is writing the file '<t>': wait until it ends, or choose "
+     "another name."},
+    {FileOutcome::read_only,
+     "The file '<t>' is read-only: make it writable, or choose another name."},
+    {FileOutcome::held,
+     "The file '<t>' is open in another program: close it there, or choose another name."},
+    {FileOutcome::denied,
+     "The file '<t>' may not be replaced by this user (access is denied): choose another name."},
+    {FileOutcome::folder_refuses,
+     "The folder of the file '<t>' takes no new file: choose another folder."},
+    {FileOutcome::name_taken,
+     "The name '<i>' is taken by something that is not the program's: rename or remove it."},
+    {FileOutcome::leftover,
+     "An earlier run left '<i>', which may hold its whole result, and '<t>' is not there: rename "
+     "it to '<t>', or remove it."},
+    {FileOutcome::name_too_long,
+     "The name '<t>' is too long for the system: choose a shorter name or folder."},
+    {FileOutcome::too_many_open,
+     "The file '<t>' cannot be claimed: the system allows no more open files."},
+    {FileOutcome::missing_folder, "The folder of the file '<t>' does not exist."},
+    {FileOutcome::failed, "The file '<t>' cannot be made: the system refused it."},
+};
 
 [[noreturn]] void refuse(FileOutcome outcome, const std::string& target) {
-  switch (outcome) {
-    case FileOutcome::claimed:
-      fail("Another run of the program is writing the file '" + target +
-           "': wait until it ends, or choose another name.");
-    case FileOutcome::read_only:
-      fail("The file '" + target + "' is read-only: make it writable, or choose another name.");
-    case FileOutcome::held:
-      fail("The file '" + target +
-           "' is open in another program: close it there, or choose another name.");
-    case FileOutcome::folder_refuses:
-      fail("The folder of the file '" + target + "' takes no new file: choose another folder.");
-    case FileOutcome::name_taken:
-      fail("The name '" + incomplete_name(target) +
-           "' is taken by something that is not the program's: rename or remove it.");
-    default:  // name_too_long
-      fail("The name '" + target +
-           "' is too long for the system: choose a shorter name or folder.");
+  const auto* row = std::find_if(std::begin(refusals), std::end(refusals) - 1,
+                                 [&](const auto& refusal) { return refusal.first == outcome; });
+  std::string line;
+  for (std::size_t at = 0; at < row->second.size(); ++at) {
+    const std::string_view mark = row->second.substr(at, 3);
+    if (mark == "<t>" || mark == "<i>") {
+      line += mark == "<t>" ? target : incomplete_name(target);
+      at += 2;
+    } else {
+      line += row->second[at];
+    }
   }
+  // As the stream of a file that cannot be opened, after the line that says why.
+  if (outcome == FileOutcome::missing_folder) throw StreamFailure(std::ios_base::failbit, line);
+  fail(line);
 }
 
 const char* reason_of(FileOutcome outcome) {
@@ -69,23 +69,20 @@ const char* reason_of(FileOutcome outcome) {
       return "it is read-only";
     case FileOutcome::held:
       return "it is open in another program";
+    case FileOutcome::denied:
+      return "access to it is denied";
     default:
       return "the system refused it";
   }
 }
 
-// Renames over the target, waiting for a holder that lets go.
-FileOutcome replace_waiting(platform::PendingFile& file, const std::string& target, bool durable) {
-  const auto give_up = std::chrono::steady_clock::now() + longest_wait;
-  auto pause = std::chrono::milliseconds(10);
-  for (;;) {
-    const FileOutcome outcome = file.replace(target, durable);
-    if (outcome != FileOutcome::held || std::chrono::steady_clock::now() >= give_up) {
-      return outcome;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(250));
+std::optional<std::string> name_refusal(const std::string& typed) {
+  if (typed.find('\0') != std::string::npos) {
+    return "The typed name holds a NUL character, which no file name may hold.";
   }
+  if (platform::names_device(typed))
+    return "The name '" + typed + "' stands for a device, not a file.";
+  return std::nullopt;
 }
 
 // Writes go straight to the file: every action here writes in large pieces of its own.
@@ -115,17 +112,22 @@ struct TargetFile::Output {
   std::ostream stream;
 };
 
-TargetFile::TargetFile(std::string target, Durability durability)
-    : target_(std::move(target)), durability_(durability) {
-  if (!platform::name_fits(target_)) refuse(FileOutcome::name_too_long, target_);
+TargetFile::TargetFile(const std::string& typed, Durability durability,
+                       std::initializer_list<Guarded> guards)
+    : target_(platform::system_name(library_file(typed))), durability_(durability) {
+  for (const Guarded& guarded : guards) {
+    if (writes_over(target_, guarded.file)) fail(guarded.refusal);
+  }
+  if (!platform::name_fits(kept_name(target_, stamp_shape, most_kept_names))) {
+    refuse(FileOutcome::name_too_long, target_);
+  }
   direct_ = !platform::replaceable(target_);
   if (direct_) return;
-  const FileOutcome claimed = file_.claim(incomplete_name(target_));
-  // A file that cannot be made at all (no such folder) fails where it is written, as a
-  // file that cannot be opened.
-  if (claimed == FileOutcome::missing_folder || claimed == FileOutcome::failed) return;
-  if (claimed != FileOutcome::done) refuse(claimed, target_);
-  if (const auto hindrance = platform::replacement_hindrance(target_);
+  if (const FileOutcome claimed = file_.claim(incomplete_name(target_), target_);
+      claimed != FileOutcome::done) {
+    refuse(claimed, target_);
+  }
+  if (const FileOutcome hindrance = platform::replacement_hindrance(target_);
       hindrance != FileOutcome::done) {
     file_.remove();
     refuse(hindrance, target_);
@@ -137,22 +139,15 @@ TargetFile::TargetFile(TargetFile&& other) noexcept
       durability_(other.durability_),
       direct_(other.direct_),
       file_(std::move(other.file_)),
-      begun_(other.begun_),
       ended_(other.ended_) {
   other.ended_ = true;
 }
 
 TargetFile::~TargetFile() {
-  output_.reset();
-  if (ended_ || direct_ || !file_.is_open()) return;
-  if (!begun_ ||
-      replace_waiting(file_, target_, durability_ == Durability::flushed) != FileOutcome::done) {
-    file_.remove();
-  }
+  if (!ended_) discard();
 }
 
 std::ostream& TargetFile::stream() {
-  begun_ = true;
   if (direct_ && !file_.is_open()) file_.open_directly(target_);
   if (!file_.is_open()) throw StreamFailure(std::ios_base::failbit);
   if (!output_) output_ = std::make_unique<Output>(file_);
@@ -160,13 +155,8 @@ std::ostream& TargetFile::stream() {
 }
 
 std::FILE* TargetFile::open_stream() {
-  begun_ = true;
   if (direct_ && !file_.is_open()) file_.open_directly(target_);
   return file_.is_open() ? file_.open_stream() : nullptr;
-}
-
-bool TargetFile::creatable() const {
-  return direct_ || file_.is_open();
 }
 
 bool TargetFile::cut_to(std::uint64_t size) {
@@ -176,16 +166,17 @@ bool TargetFile::cut_to(std::uint64_t size) {
 void TargetFile::put_in_place() {
   ended_ = true;
   output_.reset();
-  if (direct_ || !file_.is_open()) {
+  if (direct_) {
     file_ = platform::PendingFile();
     return;
   }
-  const FileOutcome replaced = replace_waiting(file_, target_, durability_ == Durability::flushed);
+  const FileOutcome replaced = file_.replace(target_, durability_ == Durability::flushed);
   if (replaced == FileOutcome::done) return;
   const std::string why = "The file '" + target_ + "' could not be replaced (" +
                           reason_of(replaced) + "): the new result is ";
+  const std::string stamp = platform::local_time_stamp();
   for (int attempt = 1; attempt <= most_kept_names; ++attempt) {
-    const std::string kept = kept_name(target_, attempt);
+    const std::string kept = kept_name(target_, stamp, attempt);
     const FileOutcome outcome = file_.keep_as(kept);
     if (outcome == FileOutcome::exists) continue;
     if (outcome != FileOutcome::done) break;
@@ -196,29 +187,57 @@ void TargetFile::put_in_place() {
        "': move it elsewhere before the program writes this file again.");
 }
 
+void TargetFile::put_partial_in_place() noexcept {
+  ended_ = true;
+  output_.reset();
+  if (direct_) {
+    file_ = platform::PendingFile();
+  } else if (file_.replace(target_, durability_ == Durability::flushed) != FileOutcome::done) {
+    file_.remove();
+  }
+}
+
 void TargetFile::discard() {
   ended_ = true;
   output_.reset();
-  file_.remove();
+  if (!direct_) file_.remove();
+  file_ = platform::PendingFile();
 }
 
 std::string incomplete_name(const std::string& target) {
-  const std::size_t leaf = leaf_start(target);
-  if (target.size() - leaf + std::char_traits<char>::length(incomplete_ending) <=
-      longest_file_name) {
-    return target + incomplete_ending;
-  }
-  return target.substr(0, leaf) + "~" + hash_text(target) + incomplete_ending;
+  return target + ".incomplete";
 }
 
-std::string kept_name(const std::string& target, int attempt) {
-  const std::size_t leaf = leaf_start(target);
+std::string kept_name(const std::string& target, const std::string& stamp, int attempt) {
+  const std::size_t leaf = platform::leaf_start(target);
   const auto dot = target.rfind('.');
   const std::size_t extension = dot == std::string::npos || dot <= leaf ? target.size() : dot;
-  const std::string mark = attempt == 1 ? ".new" : ".new" + std::to_string(attempt);
+  const std::string mark = ".new-" + stamp + (attempt == 1 ? "" : "-" + std::to_string(attempt));
   return target.substr(0, extension) + mark + target.substr(extension);
 }
 
 bool writes_over(const std::string& target, const std::string& file) {
   return same_file(file, target) || same_file(file, incomplete_name(target));
+}
+
+const std::string& library_file(const std::string& typed) {
+  if (auto refusal = name_refusal(typed)) fail(*refusal);
+  return typed;
+}
+
+std::ifstream open_typed_source(const std::string& name) {
+  if (platform::names_irregular_file(library_file(name))) {
+    throw StreamFailure(std::ios_base::failbit);
+  }
+  return open_for_reading(name);
+}
+
+std::optional<std::string> unreadable_source(const std::string& name,
+                                             const TargetFile& being_written) {
+  if (auto refusal = name_refusal(name)) return refusal;
+  if (platform::names_irregular_file(name)) return "The file '" + name + "' is not a regular file.";
+  if (writes_over(being_written.target(), name)) {
+    return "The file '" + name + "' is the animation being written.";
+  }
+  return std::nullopt;
 }

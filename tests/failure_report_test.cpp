@@ -6,6 +6,7 @@
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
 #include "shell/menu.hpp"
+#include "shell/target_file.hpp"
 #include "tests/support/files.hpp"
 #include "tests/support/scripted_console.hpp"
 
@@ -59,8 +60,12 @@ TEST(FailureReport, FileStepsRaiseTheStateThatCausedThem) {
   testing_support::ScratchFolder scratch;
   EXPECT_EQ(report_of([&] { open_for_reading((scratch / "missing.bin").string()); }),
             "Error during opening/reading/writing of file: ios_base::failbit set\n");
-  EXPECT_EQ(report_of([&] { open_for_writing((scratch / "no/such/folder.bin").string()); }),
-            "Error during opening/reading/writing of file: ios_base::failbit set\n");
+  const std::string unmade = (scratch / "no/such/folder.bin").string();
+  EXPECT_EQ(
+      report_of([&] { TargetFile file(unmade, Durability::cached); }),
+      "The folder of the file '" + unmade +
+          "' does not exist.\nError during opening/reading/writing of file: ios_base::failbit "
+          "set\n");
 
   testing_support::write_bytes(scratch / "short.bin", {1, 2, 3});
   std::string read_report = report_of([&] {
@@ -80,10 +85,9 @@ TEST(FailureReport, FileStepsRaiseTheStateThatCausedThem) {
 TEST(FailureReport, AWriteToAFullDeviceIsABadState) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device here";
   EXPECT_EQ(report_of([] {
-              std::ofstream stream = open_for_writing("/dev/full");
+              TargetFile full("/dev/full", Durability::flushed);
               const std::string data(1 << 16, 'x');
-              write_all(stream, data.data(), data.size());
-              close_after_writing(stream);
+              write_all(full.stream(), data.data(), data.size());
             }),
             "Error during opening/reading/writing of file: ios_base::badbit set\n");
 }

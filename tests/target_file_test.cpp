@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "shell/failure.hpp"
 #include "tests/support/files.hpp"
 
 using testing_support::read_text;
@@ -35,9 +36,17 @@ TEST(TargetFile, EndsWithTheEarlierFileOrTheWholeNewOne) {
        "new"},
       {"discarded", [](TargetFile& file) { write_new(file, "new"), file.discard(); }, "earlier"},
       {"never written (an action that failed before)", [](TargetFile&) {}, "earlier"},
-      {"written, then a failure", [](TargetFile& file) { write_new(file, "partial"); }, "partial"},
-      {"cut after a failed frame",
-       [](TargetFile& file) { write_new(file, "whole+torn"), file.cut_to(5); }, "whole"},
+      {"written, then a failure", [](TargetFile& file) { write_new(file, "partial"); }, "earlier"},
+      {"written, then a failure of an action that keeps what it wrote",
+       [](TargetFile& file) {
+         EXPECT_THROW(file.put_in_place_after([&] {
+           write_new(file, "whole+torn");
+           file.cut_to(5);
+           throw StreamFailure(std::ios_base::badbit);
+         }),
+                      StreamFailure);
+       },
+       "whole"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -54,23 +63,16 @@ TEST(TargetFile, EndsWithTheEarlierFileOrTheWholeNewOne) {
   }
 }
 
-TEST(TargetFile, NamesStayWithinWhatFileSystemsTake) {
-  const std::string folder = "some.folder/";
-  const std::string long_leaf(250, 'a');
-  const std::string short_name = incomplete_name(folder + long_leaf);
-  EXPECT_EQ(short_name.rfind(folder, 0), 0u);
-  EXPECT_LE(short_name.size() - folder.size(), 255u);
-  EXPECT_NE(short_name, incomplete_name(folder + long_leaf + "b"));
-  EXPECT_EQ(incomplete_name(folder + "data.bin"), folder + "data.bin.incomplete");
-
+TEST(TargetFile, KeptNamesKeepTheExtensionAndSortAsTheirTimes) {
   struct Kept {
     const char* target;
     int attempt;
     const char* kept;
   };
-  for (const Kept& c :
-       {Kept{"data.bin", 1, "data.new.bin"}, Kept{"some.folder/data", 1, "some.folder/data.new"},
-        Kept{"C:frame.1.bmp", 3, "C:frame.1.new3.bmp"}, Kept{".hidden", 1, ".hidden.new"}}) {
-    EXPECT_EQ(kept_name(c.target, c.attempt), c.kept);
+  for (const Kept& c : {Kept{"data.bin", 1, "data.new-20261210-153012.bin"},
+                        Kept{"some.folder/data", 1, "some.folder/data.new-20261210-153012"},
+                        Kept{"frame.1.bmp", 3, "frame.1.new-20261210-153012-3.bmp"},
+                        Kept{".hidden", 1, ".hidden.new-20261210-153012"}}) {
+    EXPECT_EQ(kept_name(c.target, "20261210-153012", c.attempt), c.kept);
   }
 }

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "shell/console.hpp"
-#include "shell/files.hpp"
+#include "shell/target_file.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
 
@@ -16,7 +16,7 @@ void boot_executable() {
   const std::string port = ask_port_name();
   print_line("Exec file");
   const std::string executable = read_line();
-  refuse_unusable_name(executable);
+  library_file(executable);
   print_line("Loading...");
 
   ReplyBuffer reply{};

@@ -14,22 +14,9 @@ namespace {
 // more than the copy it saves (a ROOT_DISK backup: about 2× the time of 32-page writes).
 constexpr std::size_t pages_per_write = 32;
 
-}  // namespace
-
-void extract_pages(std::uint32_t page_limit, const std::string& data_file,
-                   const std::string& raw_file) {
-  TargetFile data(data_file, Durability::flushed);
-  extract_pages(page_limit, data, raw_file);
-}
-
-void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::string& raw_file) {
-  // Each page is read at its block's offset straight into its place among the pages to
-  // write: one system call a page, where a stream needs a seek and a read (about 1.3× the
-  // time of a ROOT_DISK backup).
-  platform::PositionedFile raw(raw_file);
-  std::ostream& data = data_file.stream();
+// The pages, 64 KiB at a time.
+void copy_pages(std::uint32_t page_limit, platform::PositionedFile& raw, std::ostream& data) {
   if (!raw.is_open()) throw StreamFailure(std::ios_base::failbit);
-
   const bool to_end = page_limit == whole_read_back;
   std::vector<char> pages(pages_per_write * page_bytes);
   std::size_t gathered = 0;
@@ -52,5 +39,20 @@ void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::s
     if (gathered == pages.size()) write_gathered();
   }
   write_gathered();
-  data_file.put_in_place();
+}
+
+}  // namespace
+
+void extract_pages(std::uint32_t page_limit, const std::string& data_file,
+                   const std::string& raw_file) {
+  TargetFile data(data_file, Durability::flushed);
+  extract_pages(page_limit, data, raw_file);
+}
+
+void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::string& raw_file) {
+  // Each page is read at its block's offset straight into its place among the pages to
+  // write: one system call a page, where a stream needs a seek and a read (about 1.3× the
+  // time of a ROOT_DISK backup).
+  platform::PositionedFile raw(raw_file);
+  data_file.put_in_place_after([&] { copy_pages(page_limit, raw, data_file.stream()); });
 }

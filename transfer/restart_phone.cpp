@@ -2,7 +2,7 @@
 #include <string>
 
 #include "shell/console.hpp"
-#include "shell/files.hpp"
+#include "shell/target_file.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
 
@@ -20,7 +20,7 @@ void restart_phone() {
   phone.print_version();
   const std::string port = ask_port_name();
   const std::string sec_pack = ask_sec_pack_file();
-  refuse_unusable_name(sec_pack);
+  library_file(sec_pack);
   print_line("Loading...");
 
   PhoneBuffer<version_reply_size> reply{};

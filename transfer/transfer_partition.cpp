@@ -57,18 +57,6 @@ std::string set_aside_name(const std::string& raw_file) {
   return raw_file + ".before-forced-backup";
 }
 
-// A backup writes the data file (first as its incomplete file) and its raw file, claims the
-// incomplete names of both, and a forced one may move an earlier raw file aside: none of them
-// may be the sec-pack file, which belongs to one phone and is not easily had again.
-void refuse_sec_pack_overwrite(const std::string& sec_pack, const std::string& data_file,
-                               bool force) {
-  const std::string raw_file = raw_file_of(data_file);
-  if (writes_over(data_file, sec_pack) || writes_over(raw_file, sec_pack) ||
-      (force && writes_over(set_aside_name(raw_file), sec_pack))) {
-    fail("The backup would overwrite the sec-pack file " + sec_pack + ": choose another data file");
-  }
-}
-
 // Whether a file (or a link, even a broken one) has this name.
 bool names_a_file(const std::string& name) {
   std::error_code unknown;
@@ -76,23 +64,16 @@ bool names_a_file(const std::string& name) {
       std::filesystem::symlink_status(platform::typed_path(name), unknown));
 }
 
-void rename_file(const std::string& from, const std::string& to) {
-  std::error_code error;
-  std::filesystem::rename(platform::typed_path(from), platform::typed_path(to), error);
-  if (error) fail("Cannot rename " + from + " to " + to + ": " + error.message());
-}
-
 // Before a forced backup: an earlier raw file that an interrupted one left set aside goes
 // back under its own name. When a raw file of that name is there again, which one to keep
 // is the technician's choice.
 void recover_set_aside_raw_file(const std::string& raw_file) {
   const std::string set_aside = set_aside_name(raw_file);
-  if (!names_a_file(set_aside)) return;
-  if (names_a_file(raw_file)) {
-    fail("An interrupted forced backup left the raw file " + set_aside + " beside " + raw_file +
-         ": rename or remove one of them");
+  if (platform::move_file(set_aside, raw_file) == platform::FileOutcome::exists) {
+    fail("An interrupted forced backup left the earlier raw file '" + set_aside + "' beside '" +
+         raw_file + "', which is newer: keep one of them under '" + raw_file +
+         "' and remove the other");
   }
-  rename_file(set_aside, raw_file);
 }
 
 // A forced backup ignores the upload's result, so the raw file has to tell whether the
@@ -103,17 +84,16 @@ class SetAsideRawFile {
  public:
   explicit SetAsideRawFile(const std::string& raw_file)
       : raw_file_(raw_file), set_aside_(set_aside_name(raw_file)) {
-    if (names_a_file(raw_file_)) rename_file(raw_file_, set_aside_);
+    platform::move_file(raw_file_, set_aside_);
   }
   // The earlier raw file goes when the upload wrote a new one, and comes back under its
   // own name when it did not. When neither can be done, it stays where it was set aside.
   ~SetAsideRawFile() {
     std::error_code kept;
-    const std::filesystem::path set_aside = platform::typed_path(set_aside_);
-    if (names_a_file(raw_file_)) {
-      std::filesystem::remove(set_aside, kept);
-    } else if (names_a_file(set_aside_)) {
-      std::filesystem::rename(set_aside, platform::typed_path(raw_file_), kept);
+    if (upload_wrote_raw_file()) {
+      std::filesystem::remove(platform::typed_path(set_aside_), kept);
+    } else {
+      platform::move_file(set_aside_, raw_file_);
     }
   }
   SetAsideRawFile(const SetAsideRawFile&) = delete;
@@ -129,14 +109,20 @@ class SetAsideRawFile {
 // Every file a backup writes, claimed for this run before the port opens: the data file,
 // and the raw file and the set-aside name that the library and a forced backup write beside
 // it. A second run that asks for any of them is refused before it talks to its phone, and
-// its uploads never write over this run's.
+// its uploads never write over this run's. None of them may be the sec-pack file, which
+// belongs to one phone and is not easily had again.
 struct BackupFiles {
-  BackupFiles(const std::string& data_file, bool force)
-      : data(data_file, Durability::flushed), raw(raw_file_of(data_file), Durability::cached) {
-    if (force) set_aside.emplace(set_aside_name(raw.target()), Durability::cached);
-    // As a data file that cannot be created, but before the phone is read for it.
-    if (!data.creatable()) throw StreamFailure(std::ios_base::failbit);
+  BackupFiles(const std::string& data_file, const std::string& sec_pack, bool force)
+      : sec_pack_guard{sec_pack, "The backup would overwrite the sec-pack file " + sec_pack +
+                                     ": choose another data file"},
+        data(data_file, Durability::flushed, {sec_pack_guard}),
+        raw(raw_file_of(data_file), Durability::cached, {sec_pack_guard}) {
+    if (force) {
+      set_aside.emplace(set_aside_name(raw_file_of(data_file)), Durability::cached,
+                        std::initializer_list<Guarded>{sec_pack_guard});
+    }
   }
+  Guarded sec_pack_guard;
   TargetFile data;
   TargetFile raw;  // claimed, never written here: the library writes the raw file itself
   std::optional<TargetFile> set_aside;
@@ -145,30 +131,32 @@ struct BackupFiles {
 // The library reads the range into a raw file beside the data file, and the data file
 // gets the raw file's pages.
 void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size, bool force,
-                  TargetFile& data_file) {
-  const std::string raw_file = raw_file_of(data_file.target());
+                  TargetFile& data_file, const std::string& raw_file) {
   print_line("Receiving memory data in progress...");
   const auto upload = [&](std::uint32_t length) {
     return call_entry(phone.entry().upload_bin_image, phone_channel, address, length,
                       raw_file.c_str(), 0u, phone.status().data());
   };
+  // A whole upload becomes the data file before a request to stop is heeded: the phone
+  // took minutes to give it.
   if (force) {
     const SetAsideRawFile earlier(raw_file);
     upload(whole_read_back);
-    phone.stop_if_interrupted();
     if (!earlier.upload_wrote_raw_file()) {
-      data_file.stream();  // emptied, as with a raw file missing
-      fail("Error during the data receiving: " + buffer_text(phone.status()));
+      phone.stop_if_interrupted();
+      // An empty data file, as with a raw file missing.
+      data_file.put_in_place_after(
+          [&] { fail("Error during the data receiving: " + buffer_text(phone.status())); });
     }
     extract_pages(whole_read_back, data_file, raw_file);
-    return;
+  } else {
+    if (upload(upload_length(size)) != 0) {
+      phone.stop_if_interrupted();
+      fail("Error during the data receiving: " + buffer_text(phone.status()));
+    }
+    extract_pages(size, data_file, raw_file);
   }
-  const bool uploaded = upload(upload_length(size)) == 0;
   phone.stop_if_interrupted();
-  if (!uploaded) {
-    fail("Error during the data receiving: " + buffer_text(phone.status()));
-  }
-  extract_pages(size, data_file, raw_file);
 }
 
 }  // namespace
@@ -185,15 +173,14 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
   const std::string data_file = read_line();
-  refuse_unusable_name(sec_pack);
-  refuse_unusable_name(data_file);
-  if (!send) {
-    refuse_unusable_name(raw_file_of(data_file));
-    refuse_sec_pack_overwrite(sec_pack, data_file, force);
-  }
+  library_file(sec_pack);
   std::optional<BackupFiles> backup_files;
-  if (!send) backup_files.emplace(data_file, force);
-  if (!send && force) recover_set_aside_raw_file(raw_file_of(data_file));
+  if (send) {
+    library_file(data_file);
+  } else {
+    backup_files.emplace(data_file, sec_pack, force);
+    if (force) recover_set_aside_raw_file(raw_file_of(data_file));
+  }
   print_line("Loading...");
 
   // From the port opening on, every way out resets the phone and closes the port first.
@@ -215,7 +202,7 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
     if (send) {
       send_data(phone, address, size, data_file);
     } else {
-      back_up_data(phone, address, size, force, backup_files->data);
+      back_up_data(phone, address, size, force, backup_files->data, raw_file_of(data_file));
     }
   } catch (...) {
     phone.restart_and_close_port();

@@ -4,16 +4,16 @@
 # console (a terminal made by util-linux's script) while the Windows PROGRAM backs up the
 # EEP partition of the virtual phone, whose upload is held until the test lets it go.
 # Checks that the program says once that it stops once the phone is closed, and, after a
-# second Ctrl+C, still restarts the phone and closes the port, leaves the earlier data file
-# as it was, and ends with STATUS_CONTROL_C_EXIT, whose low byte (0x3A, 58) wine gives as
-# its exit status.
+# second Ctrl+C, still restarts the phone and closes the port, makes the data file of the
+# whole upload (the virtual phone's erased EEP: 32,768 bytes of 0xFF), and ends with
+# STATUS_CONTROL_C_EXIT, whose low byte (0x3A, 58) wine gives as its exit status.
 set -eu
 program=$1
 . "$(dirname "$0")/terminal.sh"
 
 head -c 64 /dev/zero >psi.flb # the virtual phone boots with any sec-pack
 head -c 32768 /dev/urandom >eep.bin
-cp eep.bin earlier.bin
+head -c 32768 /dev/zero | tr '\000' '\377' >uploaded.bin
 held=flash/_IFWD_DL_upload_bin_image.held
 export KORVANTA_VIRTUAL_PHONE=flash KORVANTA_STANDIN_LOG=calls.log
 export KORVANTA_STANDIN_FAULTS=_IFWD_DL_upload_bin_image=hold
@@ -45,6 +45,6 @@ case $calls in
 *) fail "the phone's calls were: $calls" ;;
 esac
 [ "$(shown | grep -c '^Interrupted:')" -eq 1 ] || fail "the notice was printed more than once"
-cmp -s eep.bin earlier.bin || fail "the earlier eep.bin was changed"
+cmp -s eep.bin uploaded.bin || fail "eep.bin is not the whole upload's data file"
 [ "$status" -eq 58 ] || fail "the program ended with status $status, not STATUS_CONTROL_C_EXIT"
-echo "passed: Ctrl+C twice in the upload: phone restarted, port closed, eep.bin kept, status $status"
+echo "passed: Ctrl+C twice in the upload: phone restarted, port closed, eep.bin made, status $status"

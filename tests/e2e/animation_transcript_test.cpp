@@ -392,7 +392,7 @@ TEST_F(AnimationTranscript, CreationTargetFailuresAreStreamFailures) {
   write_bytes(work("white.bmp"), make_bmp({}, white));
   const auto missing_folder = run("L\nno/anim.bin\nQ\n");
   EXPECT_EQ(missing_folder.output,
-            transcript({target_prompt +
+            transcript({target_prompt + "The folder of the file 'no/anim.bin' does not exist.\n" +
                         "Error during opening/reading/writing of file: ios_base::failbit set\n"}));
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no full device here";
   const auto full = run("L\n/dev/full\nwhite.bmp\nQ\n");

@@ -180,7 +180,8 @@ std::vector<ExtractionCase> extraction_cases() {
        .prepare = [](const fs::path& work) { fs::create_directory(work / "cust folder.dfat"); }},
       {.name = "target that cannot be opened",
        .container = sections([](Bytes& c) { add_image_section(c, image); }),
-       .printed = prompts + stream_failure,
+       .printed = prompts + "The folder of the file 'no such folder/cust.fat' does not exist.\n" +
+                  stream_failure,
        .target = std::nullopt,
        .target_answer = "no such folder/cust.fat"},
   };

@@ -156,8 +156,9 @@ TEST_F(ExtendedTransfer, ARawFileSetAsideByAnInterruptedForcedBackupIsNeverLost)
        true,
        {},
        asked + version + port_prompt + sec_pack_prompt + "Data file: " +
-           "An interrupted forced backup left the raw file eep.bin.big.before-forced-backup "
-           "beside eep.bin.big: rename or remove one of them\n",
+           "An interrupted forced backup left the earlier raw file "
+           "'eep.bin.big.before-forced-backup' beside 'eep.bin.big', which is newer: keep one of "
+           "them under 'eep.bin.big' and remove the other\n",
        newer},
   };
   for (const Case& c : cases) {

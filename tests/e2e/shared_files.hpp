@@ -2,6 +2,7 @@
 // its refusals and the fixture of the tests of both platforms.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +31,12 @@ inline std::string claimed(const std::string& name) {
 inline std::string read_only(const std::string& name) {
   return "The file '" + name + "' is read-only: make it writable, or choose another name.\n";
 }
+
+// A name typed for a file, and the file's name as the program names it.
+struct Spelling {
+  std::string typed;
+  std::string shown;
+};
 
 inline void set_read_only(const fs::path& path, bool read_only) {
   fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -60,6 +67,39 @@ class SharedFiles : public PhoneTranscript {
   }
   std::string second_calls() const {
     return fs::exists(work("second.log")) ? testing_support::read_text(work("second.log")) : "";
+  }
+
+  // While a first run backs up into eep.bin, a second run typing each spelling of it is
+  // refused before it opens its port, and eep.bin gets the first run's pages.
+  void expect_each_refused_while_held(const std::vector<Spelling>& spellings) {
+    for (const Spelling& spelling : spellings) {
+      SCOPED_TRACE(spelling.typed);
+      write_bytes(work("eep.bin"), earlier);
+      while_upload_held([&] {
+        const Session second = run_second("O\n" + answers(spelling.typed) + "Q\n");
+        EXPECT_EQ(second.output,
+                  testing_support::transcript({asked_for_data + claimed(spelling.shown)}));
+        EXPECT_EQ(second_calls(), bound({version_call}));
+      });
+      const Session first = run_phone(eep_backup, held_upload());
+      EXPECT_EQ(first.output, testing_support::transcript({backed_up}));
+      EXPECT_EQ(testing_support::read_bytes(work("eep.bin")), Bytes(eep_bytes, 0xFF));
+    }
+  }
+
+  // The results kept beside `target` ("<stem>.new-<time><extension>"), oldest first.
+  std::vector<std::string> kept_beside(const std::string& target) const {
+    const fs::path path(target);
+    const std::string start = path.stem().string() + ".new-";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work(path.parent_path().string()))) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with(start) && name.ends_with(path.extension().string())) {
+        names.push_back((path.parent_path() / name).string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   // The program's temporary files still in the folder.

@@ -54,8 +54,10 @@ TEST_F(SharedFiles, AFolderThatTakesNoNewFileIsToldBeforeThePhoneIsRead) {
 }
 
 TEST_F(SharedFiles, ARawFileNameOverTheLimitIsRefusedBeforeThePhoneIsRead) {
-  const std::string data(252, 'd');       // its raw file's name: 256 bytes
-  const std::string animation(252, 'a');  // with ".bin": 256 bytes
+  // Names with room for a kept result's mark (".new-YYYYMMDD-HHMMSS-N", 22 bytes) within
+  // 255 bytes, but for the raw file's.
+  const std::string data(230, 'd');
+  const std::string animation(230, 'a');  // with ".bin": 234 bytes
   write_bytes(work(data), earlier);
   const Session session = run_phone("O\n" + answers(data) + "L\n" + animation + ".bin\nQ\n");
   const auto too_long = [](const std::string& name) {
@@ -64,4 +66,14 @@ TEST_F(SharedFiles, ARawFileNameOverTheLimitIsRefusedBeforeThePhoneIsRead) {
   EXPECT_EQ(session.output, transcript({asked_for_data + too_long(data + ".big"),
                                         l_prompt + too_long(animation + ".bin")}));
   EXPECT_EQ(read_bytes(work(data)), earlier);
+}
+
+// Names that reach one file through other folders' names: one claim.
+TEST_F(SharedFiles, EverySpellingOfAFileMeetsOneClaim) {
+  fs::create_directory_symlink(work(), work("linked"));
+  const std::string work_folder = work().filename().string();
+  expect_each_refused_while_held(
+      {{"./eep.bin", "./eep.bin"},
+       {"../" + work_folder + "/eep.bin", "../" + work_folder + "/eep.bin"},
+       {"linked/eep.bin", "linked/eep.bin"}});
 }

@@ -46,16 +46,22 @@ TEST_F(SharedFiles, ASecondRunAskingForAFileThatTheFirstWritesIsRefusedAndTouche
 }
 
 TEST_F(SharedFiles, ADataFileMarkedToKeepDuringTheBackupStaysAndTheResultIsKeptBeside) {
-  write_bytes(work("eep.new.bin"), Bytes(10, 0x22));  // an earlier run's kept result
+  const std::string earlier_kept = "eep.new-20261209-235959.bin";  // an earlier run's result
+  write_bytes(work(earlier_kept), Bytes(10, 0x22));
   while_upload_held([&] { set_read_only(work("eep.bin"), true); });
   const Session session = run_phone(eep_backup, held_upload());
+  const std::vector<std::string> kept = kept_beside("eep.bin");
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept.front(), earlier_kept) << "the newer result's name sorts after the older";
   EXPECT_EQ(session.output,
             testing_support::transcript(
-                {backed_up + "The file 'eep.bin' could not be replaced (it is read-only): the new "
-                             "result is kept as 'eep.new2.bin'.\n"}));
+                {backed_up +
+                 "The file 'eep.bin' could not be replaced (it is read-only): the new "
+                 "result is kept as '" +
+                 kept.back() + "'.\n"}));
   EXPECT_EQ(read_bytes(work("eep.bin")), earlier);
-  EXPECT_EQ(read_bytes(work("eep.new2.bin")), Bytes(eep_bytes, 0xFF));
-  EXPECT_EQ(read_bytes(work("eep.new.bin")), Bytes(10, 0x22));
+  EXPECT_EQ(read_bytes(work(kept.back())), Bytes(eep_bytes, 0xFF));
+  EXPECT_EQ(read_bytes(work(earlier_kept)), Bytes(10, 0x22));
   EXPECT_EQ(left_over(), std::vector<std::string>{});
 }
 
@@ -84,6 +90,10 @@ TEST_F(SharedFiles, WhatWouldKeepAResultFromItsPlaceIsRefusedBeforeThePhoneIsRea
            "The name 'eep.bin.incomplete' is taken by something that is not the program's: "
            "rename or remove it.\n",
        bound({version_call})},
+      {"a data file in a folder that does not exist", [] {}, "O\n" + answers("no/eep.bin") + "Q\n",
+       asked_for_data + "The folder of the file 'no/eep.bin' does not exist.\n" +
+           "Error during opening/reading/writing of file: ios_base::failbit set\n",
+       bound({version_call})},
       {"an animation over a read-only file", [&] { set_read_only(work("eep.bin"), true); },
        "L\neep.bin\nQ\n", l_prompt + read_only("eep.bin"), ""},
       {"pictures of which the third is read-only",
@@ -106,4 +116,20 @@ TEST_F(SharedFiles, WhatWouldKeepAResultFromItsPlaceIsRefusedBeforeThePhoneIsRea
     fs::remove_all(work("eep.bin.incomplete"));
     fs::remove(work("eep.bin.big"));
   }
+}
+
+// A file system that replaces by a removal and a rename (FAT32, exFAT) can be stopped
+// between the two: the whole result is then only the incomplete file, which the next run
+// leaves as it is.
+TEST_F(SharedFiles, AnIncompleteFileWhoseTargetIsGoneIsNeverEmptied) {
+  fs::remove(work("eep.bin"));
+  write_bytes(work("eep.bin.incomplete"), earlier);
+  const Session session = run_phone(eep_backup);
+  EXPECT_EQ(session.output,
+            testing_support::transcript(
+                {asked_for_data +
+                 "An earlier run left 'eep.bin.incomplete', which may hold its whole result, and "
+                 "'eep.bin' is not there: rename it to 'eep.bin', or remove it.\n"}));
+  EXPECT_EQ(calls(), bound({version_call}));
+  EXPECT_EQ(read_bytes(work("eep.bin.incomplete")), earlier);
 }

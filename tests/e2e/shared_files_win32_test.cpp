@@ -1,6 +1,7 @@
 // Other programs holding the program's files on Windows, with the sharing they choose; the
-// attributes that a replaced file keeps; and Windows' limit on the length of a path, which
-// wine sets one character higher and applies to the typed text only.
+// attributes that a replaced file keeps; the spellings of one file; and Windows' limit on
+// the length of a path, which wine sets one character higher and applies to the typed text
+// only.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -54,29 +55,24 @@ DWORD attributes_of(const fs::path& path) {
 
 TEST_F(SharedFiles, AnotherProgramHoldingTheDataFileCostsNoResult) {
   using namespace std::chrono_literals;
-  const std::string kept_line =
-      "The file 'eep.bin' could not be replaced (it is open in another program): the new "
-      "result is kept as 'eep.new.bin'.\n";
+  enum Outcome { refused, in_place, kept };
   struct Case {
     const char* what;
     const char* sharing;
     std::chrono::milliseconds hold;
-    bool from_the_start;                // else from the end of the upload
-    std::string after_the_menu_choice;  // what the backup prints
-    bool in_place;                      // else the earlier data file stays
+    bool from_the_start;  // else from the end of the upload
+    Outcome outcome;
   };
   const Case cases[] = {
-      {"an editor, open since before, without delete sharing", "rw", 60s, true,
-       asked_for_data + "The file 'eep.bin" + held_by_another, false},
-      {"a scanner for half a second at the end", "rw", 500ms, false, backed_up, true},
-      {"a preview that shares deletion, for a second", "rwd", 1000ms, false, backed_up, true},
-      {"a viewer that keeps it open, sharing deletion", "rwd", 60s, false, backed_up + kept_line,
-       false},
+      {"an editor, open since before, without delete sharing", "rw", 60s, true, refused},
+      {"a scanner for half a second at the end", "rw", 500ms, false, in_place},
+      {"a preview that shares deletion, for a second", "rwd", 1000ms, false, in_place},
+      {"a viewer that keeps it open, sharing deletion", "rwd", 60s, false, kept},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     write_bytes(work("eep.bin"), earlier);
-    fs::remove(work("eep.new.bin"));
+    for (const std::string& name : kept_beside("eep.bin")) fs::remove(work(name));
     std::optional<Holder> holder;
     if (c.from_the_start) {
       holder.emplace(work("eep.bin"), c.sharing, c.hold);
@@ -86,28 +82,59 @@ TEST_F(SharedFiles, AnotherProgramHoldingTheDataFileCostsNoResult) {
     }
     const Session session = run_phone(eep_backup, held_upload());
     holder.reset();
-    EXPECT_EQ(session.output, transcript({c.after_the_menu_choice}));
-    EXPECT_EQ(read_bytes(work("eep.bin")), c.in_place ? Bytes(eep_bytes, 0xFF) : earlier);
-    if (c.after_the_menu_choice.ends_with(kept_line)) {
-      EXPECT_EQ(read_bytes(work("eep.new.bin")), Bytes(eep_bytes, 0xFF));
+    const std::vector<std::string> kept_names = kept_beside("eep.bin");
+    ASSERT_EQ(kept_names.size(), c.outcome == kept ? 1u : 0u);
+    const std::string printed[] = {
+        asked_for_data + "The file 'eep.bin" + held_by_another, backed_up,
+        backed_up + (kept_names.empty() ? ""
+                                        : "The file 'eep.bin' could not be replaced (it is open in "
+                                          "another program): the new "
+                                          "result is kept as '" +
+                                              kept_names[0] + "'.\n")};
+    EXPECT_EQ(session.output, transcript({printed[c.outcome]}));
+    EXPECT_EQ(read_bytes(work("eep.bin")),
+              c.outcome == in_place ? Bytes(eep_bytes, 0xFF) : earlier);
+    if (c.outcome == kept) {
+      EXPECT_EQ(read_bytes(work(kept_names[0])), Bytes(eep_bytes, 0xFF));
     }
     EXPECT_EQ(left_over(), std::vector<std::string>{});
   }
 }
 
-TEST_F(SharedFiles, APictureThatAViewerKeepsOpenIsKeptAndTheNewOnesAreNamed) {
-  write_bytes(work("anim.bin"), random_bytes(3 * 153'600, 43));
+TEST_F(SharedFiles, APictureThatAViewerKeepsOpenIsKeptAndTheSetIsToldMixed) {
+  write_bytes(work("anim.bin"), random_bytes(4 * 153'600, 43));
   write_bytes(work("p1.bmp"), earlier);
   Holder viewer(work("p1.bmp"), "rwd", std::chrono::seconds(60));
   const Session session = run("K\nanim.bin\np\nQ\n");
+  const std::vector<std::string> kept_names = kept_beside("p1.bmp");
+  ASSERT_EQ(kept_names.size(), 1u);
   EXPECT_EQ(session.output,
             transcript({k_prompts +
                         "The file 'p1.bmp' could not be replaced (it is open in another program): "
-                        "the new result is kept as 'p1.new.bmp'. The picture 'p0.bmp' is new; the "
-                        "others are as they were.\n"}));
+                        "the new result is kept as '" +
+                        kept_names[0] +
+                        "'. The picture 'p0.bmp' "
+                        "is new. The pictures 'p2.bmp' to 'p3.bmp' are as they were. Run K again "
+                        "before L uses these pictures.\n"}));
   EXPECT_EQ(read_bytes(work("p1.bmp")), earlier);
-  EXPECT_TRUE(fs::exists(work("p1.new.bmp")));
   EXPECT_FALSE(fs::exists(work("p2.bmp")));
+}
+
+// Windows' own path rules make each of these the name of one file: a second run that types
+// any of them while a first run writes that file is refused before its phone is read.
+TEST_F(SharedFiles, EverySpellingOfAFileMeetsOneClaim) {
+  std::vector<Spelling> spellings = {
+      {"eep.bin.", "eep.bin"},       {"eep.bin ", "eep.bin"},
+      {"eep.bin. .", "eep.bin"},     {"EEP.BIN", "eep.bin"},
+      {"eep.bin::$DATA", "eep.bin"}, {work("eep.bin").string(), work("eep.bin").string()},
+      {"eep.bin", "eep.bin"}};
+  wchar_t short_name[MAX_PATH] = {};
+  // A drive that makes 8.3 names (wine makes none): its short name too.
+  if (GetShortPathNameW(work("eep.bin").c_str(), short_name, MAX_PATH) != 0 &&
+      fs::path(short_name).filename() != "eep.bin") {
+    spellings.push_back({fs::path(short_name).filename().string(), "eep.bin"});
+  }
+  expect_each_refused_while_held(spellings);
 }
 
 TEST_F(SharedFiles, AReplacedFileKeepsItsHiddenAndSystemAttributes) {
@@ -120,16 +147,18 @@ TEST_F(SharedFiles, AReplacedFileKeepsItsHiddenAndSystemAttributes) {
 }
 
 // Windows counts the whole path against its 259 characters; wine takes 260, and counts
-// only the typed text: the program measures the full path itself.
+// only the typed text: the program measures the full path itself, with room for the name
+// a result is kept under.
 TEST_F(SharedFiles, NamesAreMeasuredAgainstWindowsPathLimit) {
   write_picture("red.bmp");
   const std::size_t folder = work().string().size() + 1;  // with its backslash
   const auto name_of_full_length = [&](std::size_t length, const std::string& ending) {
     return std::string(length - folder - ending.size(), 'n') + ending;
   };
-  const std::string fits = name_of_full_length(259, ".bin");
-  const std::string over = name_of_full_length(260, ".bin");
-  const std::string data = name_of_full_length(256, ".bin");  // its raw file: 260
+  // 259 characters, less the room that a kept result's name needs beside it (22).
+  const std::string fits = name_of_full_length(237, ".bin");
+  const std::string over = name_of_full_length(238, ".bin");
+  const std::string data = name_of_full_length(234, ".bin");  // its raw file: 238
   const auto too_long = [](const std::string& name) {
     return "The name '" + name + "' is too long for the system: choose a shorter name or folder.\n";
   };
