@@ -51,10 +51,12 @@ endforeach()
 message(STATUS "${PROGRAM} is PE32 (i386) and imports ${names}")
 
 # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE
-string(REGEX MATCH "DllCharacteristics[ \t]+([0-9a-fA-F]+)" found "${headers}")
-math(EXPR aware "0x${CMAKE_MATCH_1} & 0x8000")
-if(NOT found OR aware EQUAL 0)
-  message(FATAL_ERROR "${PROGRAM} is not marked terminal-server aware: ${found}")
+set(aware 0)
+if(headers MATCHES "DllCharacteristics[ \t]+([0-9a-fA-F]+)")
+  math(EXPR aware "0x${CMAKE_MATCH_1} & 0x8000")
+endif()
+if(aware EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} is not marked terminal-server aware")
 endif()
 
 # The resource directory that objdump prints names the manifest (type 24, RT_MANIFEST) and
