@@ -92,30 +92,21 @@ foreach(setting activeCodePage longPathAware)
 endforeach()
 
 # The version as the file's Properties show it: the version block's own numbers
-# (VS_FIXEDFILEINFO after its signature FEEF04BD), then its strings, in UTF-16.
+# (VS_FIXEDFILEINFO: its signature FEEF04BD, structure version 1.0, then the file
+# version's two halves, little-endian), then its strings, in UTF-16.
+function(le32_hex value result)
+  math(EXPR value "${value}" OUTPUT_FORMAT HEXADECIMAL)
+  string(REPLACE "0x" "0000000" value "${value}")
+  string(REGEX REPLACE ".*(..)(..)(..)(..)$" "\\4\\3\\2\\1" value "${value}")
+  set(${result} ${value} PARENT_SCOPE)
+endfunction()
 file(READ ${PROGRAM} image HEX)
-string(FIND "${image}" "bd04effe" fixed)
-if(fixed EQUAL -1)
-  message(FATAL_ERROR "${PROGRAM} holds no version information")
+string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$" parts "${VERSION}")
+le32_hex("(${CMAKE_MATCH_1} << 16) | ${CMAKE_MATCH_2}" most)
+le32_hex("${CMAKE_MATCH_3} << 16" least)
+if(NOT image MATCHES "bd04effe00000100${most}${least}")
+  message(FATAL_ERROR "${PROGRAM} holds no version information of version ${VERSION}")
 endif()
-string(REPLACE "." ";" parts "${VERSION}")
-list(GET parts 0 major)
-list(GET parts 1 minor)
-list(GET parts 2 patch)
-math(EXPR expected_most "(${major} << 16) | ${minor}")
-math(EXPR expected_least "${patch} << 16")
-# dwFileVersionMS and dwFileVersionLS follow the signature and dwStrucVersion, little-endian.
-math(EXPR at "${fixed} + 16")
-foreach(half most least)
-  string(SUBSTRING "${image}" ${at} 8 word)
-  string(REGEX REPLACE "(..)(..)(..)(..)" "0x\\4\\3\\2\\1" word "${word}")
-  math(EXPR found "${word}")
-  if(NOT found EQUAL expected_${half})
-    message(FATAL_ERROR "${PROGRAM}'s file version is not ${VERSION} "
-                        "(its ${half} significant half: ${word})")
-  endif()
-  math(EXPR at "${at} + 8")
-endforeach()
 # Each string of the block is its key, then its value, in UTF-16 with their NULs, padded
 # to four bytes.
 function(utf16_hex text result)
