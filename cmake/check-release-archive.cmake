@@ -2,11 +2,15 @@
 # files expected (the program, the technician's guide GUIDE.txt, ...), the guide with the
 # same bytes as the guide of the source tree, whose line ends the tests check. A stand-in
 # library in the archive would shadow the vendor's real library of the same name on the
-# technician's PC.
+# technician's PC. The program packed (PROGRAM, its file name) must carry no debug section
+# (DWARF, with the build's source paths in it), and a Windows program must pass
+# check-windows-program.cmake, as packed.
 #
 # cmake -DCPACK=<cpack> -DBUILD_DIR=<build folder> "-DEXPECTED=<file name>;..."
-#       -DGUIDE=<docs/guide.txt> -DOUTPUT_DIR=<scratch folder> -P check-release-archive.cmake
-foreach(setting CPACK BUILD_DIR EXPECTED GUIDE OUTPUT_DIR)
+#       -DGUIDE=<docs/guide.txt> -DOUTPUT_DIR=<scratch folder> -DPROGRAM=<file name>
+#       -DOBJDUMP=<objdump for the target> [-DVERSION=<x.y.z> for a Windows program]
+#       -P check-release-archive.cmake
+foreach(setting CPACK BUILD_DIR EXPECTED GUIDE OUTPUT_DIR PROGRAM OBJDUMP)
   if(NOT DEFINED ${setting})
     message(FATAL_ERROR "${setting} is not set")
   endif()
@@ -46,6 +50,8 @@ foreach(entry IN LISTS entries)
   list(APPEND files ${name})
   if(name STREQUAL "GUIDE.txt")
     set(guide_entry ${entry})
+  elseif(name STREQUAL PROGRAM)
+    set(program_entry ${entry})
   endif()
 endforeach()
 list(SORT files)
@@ -57,11 +63,27 @@ if(NOT files STREQUAL expected)
 endif()
 
 set(unpacked ${OUTPUT_DIR}/unpacked)
-file(ARCHIVE_EXTRACT INPUT ${archives} DESTINATION ${unpacked} PATTERNS ${guide_entry})
+file(ARCHIVE_EXTRACT INPUT ${archives} DESTINATION ${unpacked}
+  PATTERNS ${guide_entry} ${program_entry})
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E compare_files ${unpacked}/${guide_entry} ${GUIDE}
   RESULT_VARIABLE differs)
 if(NOT differs EQUAL 0)
   message(FATAL_ERROR "the archive's ${guide_entry} is not the bytes of ${GUIDE}")
+endif()
+
+set(packed_program ${unpacked}/${program_entry})
+execute_process(COMMAND ${OBJDUMP} -h ${packed_program}
+  RESULT_VARIABLE dumped OUTPUT_VARIABLE sections ERROR_VARIABLE dump_errors)
+if(NOT dumped EQUAL 0)
+  message(FATAL_ERROR "cannot read the sections of ${program_entry}: ${dump_errors}")
+endif()
+string(REGEX MATCHALL "\\.debug_[a-z_.]+" debug_sections "${sections}")
+if(debug_sections)
+  message(FATAL_ERROR "the archive's ${program_entry} carries debug sections: ${debug_sections}")
+endif()
+if(DEFINED VERSION)
+  set(PROGRAM ${packed_program})
+  include(${CMAKE_CURRENT_LIST_DIR}/check-windows-program.cmake)
 endif()
 message(STATUS "${archives} holds ${files}")

@@ -8,11 +8,18 @@ namespace platform {
 
 // While it lives, a request to stop does not end the program: it is noted, and the first
 // one prints `notice` on standard output as a line of its own. A request after it ends is
-// handled as before it began. Closing the console on Windows is held up, as long as the
-// system lets a program's handler wait (about 5 seconds), until this ends.
+// handled as before it began.
+//
+// Windows ends a program whose console is closed when its handler returns or its time is
+// up (about 5 seconds), and one that loads user32 (as this one does) at logoff or shutdown
+// without calling its handler at all. So while this lives, the close item of the console's
+// own window (conhost) is greyed out and then put back; a terminal that hosts the console
+// (Windows Terminal) keeps its own. A close that comes all the same (End task,
+// a terminal tab closed) prints `closing_notice` instead, and is held until this ends or
+// the system's time is up.
 class DeferredInterruption {
  public:
-  explicit DeferredInterruption(const char* notice);
+  DeferredInterruption(const char* notice, const char* closing_notice);
   ~DeferredInterruption();
   DeferredInterruption(const DeferredInterruption&) = delete;
   DeferredInterruption& operator=(const DeferredInterruption&) = delete;

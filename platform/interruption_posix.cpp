@@ -27,7 +27,8 @@ void note_request(int) {
 
 }  // namespace
 
-DeferredInterruption::DeferredInterruption(const char* notice) {
+// Every request is held on POSIX: the closing notice is never needed.
+DeferredInterruption::DeferredInterruption(const char* notice, const char*) {
   request_noted = 0;
   const int length = std::snprintf(notice_line.data(), notice_line.size(), "%s\n", notice);
   notice_length = std::min<std::size_t>(static_cast<std::size_t>(length), notice_line.size() - 1);

@@ -86,11 +86,12 @@ class DownloadSession {
   void print_version();
 
   // Opens the port named `port`; true when the library says it is open. From here to
-  // close_port, a request to stop (Ctrl+C, closing the console) is held: it is noted, one
-  // line says so, and the program stops once the port is closed.
+  // close_port, a request to stop (Ctrl+C; on Windows a closed console, only as long as
+  // the system waits) is held: it is noted, one line says so, and the program stops once
+  // the port is closed.
   template <std::size_t size>
   bool open_port(const std::string& port, PhoneBuffer<size>& reply) {
-    interruption_.emplace(interrupted_notice);
+    interruption_.emplace(interrupted_notice, closing_notice);
     return call_entry(entry_.open_comm_port, phone_channel, port.c_str(), port.c_str(),
                       reply.data(), status_.data()) == 0;
   }
@@ -110,6 +111,9 @@ class DownloadSession {
  private:
   static constexpr const char* interrupted_notice =
       "Interrupted: the program stops once the phone is closed.";
+  // Windows: a closed console window, whose program the system ends within seconds.
+  static constexpr const char* closing_notice =
+      "Closing: Windows ends the program within seconds, perhaps before the phone is closed.";
 
   Library library_;
   DownloadEntryPoints entry_;
