@@ -84,7 +84,12 @@ class SetAsideRawFile {
  public:
   explicit SetAsideRawFile(const std::string& raw_file)
       : raw_file_(raw_file), set_aside_(set_aside_name(raw_file)) {
-    platform::move_file(raw_file_, set_aside_);
+    // An earlier raw file that stays would pass for the upload's.
+    const platform::FileOutcome moved = platform::move_file(raw_file_, set_aside_);
+    if (moved != platform::FileOutcome::done && moved != platform::FileOutcome::missing_folder) {
+      fail("The earlier raw file '" + raw_file_ + "' cannot be set aside as '" + set_aside_ +
+           "': close it in the program that holds it, or remove it");
+    }
   }
   // The earlier raw file goes when the upload wrote a new one, and comes back under its
   // own name when it did not. When neither can be done, it stays where it was set aside.
