@@ -264,8 +264,12 @@ FileOutcome PendingFile::replace_once(const std::string& target, bool durable) {
   }
   if (durable && !FlushFileBuffers(handle_of(handle_))) return FileOutcome::failed;
   if (!rename_open_file(handle_of(handle_), path, true)) {
+    // A rename over a file that another program holds is refused as access denied too:
+    // the file's own rights are told apart by asking for the access a rename needs.
     const DWORD error = GetLastError();
-    return error == ERROR_ACCESS_DENIED ? FileOutcome::held : outcome_of(error);
+    if (error != ERROR_ACCESS_DENIED) return outcome_of(error);
+    const FileOutcome hindrance = replacement_hindrance(target);
+    return hindrance == FileOutcome::done ? FileOutcome::held : hindrance;
   }
   close();
   return FileOutcome::done;
