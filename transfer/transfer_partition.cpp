@@ -7,7 +7,6 @@
 #include "platform/file_system.hpp"
 #include "shell/console.hpp"
 #include "shell/failure.hpp"
-#include "shell/files.hpp"
 #include "shell/target_file.hpp"
 #include "transfer/actions.hpp"
 #include "transfer/download_session.hpp"
@@ -36,15 +35,6 @@ void refuse_unreachable_range(std::uint32_t size, bool send, bool force) {
 
 std::uint32_t upload_length(std::uint32_t size) {
   return size / page_bytes * read_back_block_bytes;
-}
-
-void send_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size,
-               const std::string& data_file) {
-  print_line("Sending memory data in progress...");
-  if (call_entry(phone.entry().download_bin_image, phone_channel, address, 0u, size - 1,
-                 data_file.c_str(), 0u, phone.status().data()) != 0) {
-    fail("Error during the data sending: " + buffer_text(phone.status()));
-  }
 }
 
 // The raw file that a backup writes beside the data file.
@@ -133,35 +123,31 @@ struct BackupFiles {
   std::optional<TargetFile> set_aside;
 };
 
-// The library reads the range into a raw file beside the data file, and the data file
-// gets the raw file's pages.
-void back_up_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size, bool force,
-                  TargetFile& data_file, const std::string& raw_file) {
+// The library reads the range into the raw file, and the data file gets its pages. A whole
+// upload becomes the data file before a request to stop is heeded, when the session ends:
+// the phone took minutes to give it.
+void back_up(DownloadSession& phone, TargetFile& data_file, const std::string& raw_file,
+             std::uint32_t address, std::uint32_t size, bool force) {
   print_line("Receiving memory data in progress...");
-  const auto upload = [&](std::uint32_t length) {
-    return call_entry(phone.entry().upload_bin_image, phone_channel, address, length,
-                      raw_file.c_str(), 0u, phone.status().data());
-  };
-  // A whole upload becomes the data file before a request to stop is heeded: the phone
-  // took minutes to give it.
   if (force) {
     const SetAsideRawFile earlier(raw_file);
-    upload(whole_read_back);
+    phone.upload(address, whole_read_back, raw_file);
     if (!earlier.upload_wrote_raw_file()) {
-      phone.stop_if_interrupted();
+      const std::string failure = phone.receiving_failure();
       // An empty data file, as with a raw file missing.
-      data_file.put_in_place_after(
-          [&] { fail("Error during the data receiving: " + buffer_text(phone.status())); });
+      data_file.put_in_place_after([&] { fail(failure); });
     }
     extract_pages(whole_read_back, data_file, raw_file);
   } else {
-    if (upload(upload_length(size)) != 0) {
-      phone.stop_if_interrupted();
-      fail("Error during the data receiving: " + buffer_text(phone.status()));
-    }
+    phone.upload(address, upload_length(size), raw_file);
     extract_pages(size, data_file, raw_file);
   }
-  phone.stop_if_interrupted();
+}
+
+void send_data(DownloadSession& phone, std::uint32_t address, std::uint32_t size,
+               const std::string& data_file) {
+  print_line("Sending memory data in progress...");
+  phone.download(address, size, data_file);
 }
 
 }  // namespace
@@ -173,7 +159,6 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
   // refused before the first prompt.
   DownloadSession phone{get_dll_version,    set_dll_parameter, open_comm_port,     boot_bin_target,
                         force_target_reset, upload_bin_image,  download_bin_image, close_comm_port};
-  phone.print_version();
   const std::string port = ask_port_name();
   const std::string sec_pack = ask_sec_pack_file();
   print_prompt("Data file: ");
@@ -187,31 +172,16 @@ void transfer_partition(std::uint32_t address, std::uint32_t size, bool send, bo
     if (force) recover_set_aside_raw_file(raw_file_of(data_file));
   }
   print_line("Loading...");
-
-  // From the port opening on, every way out resets the phone and closes the port first.
-  try {
-    ReplyBuffer reply{};
-    if (!phone.open_port(port, reply)) {
-      fail("Error during the port opening: " + buffer_text(phone.status()));
-    }
-    phone.stop_if_interrupted();
+  phone.run(port, SessionEnd::restart, FailureShown::raised, [&] {
     print_line("Port open... PLUG THE PHONE");
     print_line("Send of the sec-pack...");
-    if (call_entry(phone.entry().boot_bin_target, phone_channel, sec_pack.c_str(), reply.data(),
-                   phone.status().data()) != 0) {
-      fail("Error during the sec-pack sending: " + buffer_text(phone.status()));
-    }
-    phone.stop_if_interrupted();
+    phone.boot_sec_pack(sec_pack);
     // "sended": the system's own text.
     print_line("sec-pack sended...");
     if (send) {
       send_data(phone, address, size, data_file);
     } else {
-      back_up_data(phone, address, size, force, backup_files->data, raw_file_of(data_file));
+      back_up(phone, backup_files->data, raw_file_of(data_file), address, size, force);
     }
-  } catch (...) {
-    phone.restart_and_close_port();
-    throw;
-  }
-  phone.restart_and_close_port();
+  });
 }
