@@ -74,7 +74,11 @@ void DownloadSession::run(const std::string& port, SessionEnd end, FailureShown 
 }
 
 void DownloadSession::open_port(const std::string& port) {
-  interruption_.emplace(interrupted_notice, closing_notice);
+  // The second line is for a closed console window on Windows, whose program the system
+  // ends within seconds.
+  interruption_.emplace(
+      "Interrupted: the program stops once the phone is closed.",
+      "Closing: Windows ends the program within seconds, perhaps before the phone is closed.");
   if (call<open_comm_port>(phone_channel, port.c_str(), port.c_str(), reply_.data(),
                            status_.data()) != 0) {
     fail("Error during the port opening: " + status_text());

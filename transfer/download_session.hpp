@@ -70,8 +70,7 @@ class DownloadSession {
   void run(const std::string& port, SessionEnd end, FailureShown shown,
            const std::function<void()>& steps);
 
-  // The steps, for run's `steps`. A failure raises its text and the status text.
-
+  // The steps, for run's `steps`; a failure raises its text and the status text.
   // Boots the phone with the sec-pack; raises "Error during the sec-pack sending: ", then
   // Interrupted when a request to stop came.
   void boot_sec_pack(const std::string& sec_pack);
@@ -96,12 +95,6 @@ class DownloadSession {
   std::string status_text() const { return buffer_text(status_); }
 
  private:
-  static constexpr const char* interrupted_notice =
-      "Interrupted: the program stops once the phone is closed.";
-  // Windows: a closed console window, whose program the system ends within seconds.
-  static constexpr const char* closing_notice =
-      "Closing: Windows ends the program within seconds, perhaps before the phone is closed.";
-
   // Calls one entry point.
   template <DownloadEntry entry, typename... Arguments>
   auto call(Arguments... arguments);
@@ -119,6 +112,5 @@ class DownloadSession {
 
 // Prints the port prompt and reads the port name as a whole line.
 std::string ask_port_name();
-
 // Prints the sec-pack prompt and reads the file name as a whole line.
 std::string ask_sec_pack_file();
