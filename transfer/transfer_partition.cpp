@@ -15,18 +15,14 @@ namespace {
 // as a 32-bit number: 0x1FFFFFFF bytes (262,143 whole pages) is the most one backup reads.
 constexpr std::uint32_t largest_backup = 0x1FFFFFFF;
 
-std::string hex_text(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(value));
-  return text;
-}
-
 // Ranges the library cannot be asked for are refused before anything is bound or sent.
 void refuse_unreachable_range(std::uint32_t size, bool send, bool force) {
   if (send && size == 0) fail("Nothing to send: the range is empty");
   if (!send && !force && size > largest_backup) {
-    fail("Range too large for a backup: " + hex_text(size) + " bytes (at most " +
-         hex_text(largest_backup) + ")");
+    char text[80];
+    std::snprintf(text, sizeof text, "Range too large for a backup: 0x%x bytes (at most 0x%x)",
+                  static_cast<unsigned>(size), static_cast<unsigned>(largest_backup));
+    fail(text);
   }
 }
 
