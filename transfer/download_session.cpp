@@ -128,7 +128,12 @@ void DownloadSession::stop_if_interrupted() const {
 void DownloadSession::close(SessionEnd end) {
   if (end == SessionEnd::restart) {
     print_line("Restarting the phone..");
-    call<force_target_reset>(phone_channel, 0u, 0u, 0u, 2u, status_.data());
+    try {
+      call<force_target_reset>(phone_channel, 0u, 0u, 0u, 2u, status_.data());
+    } catch (...) {
+      close(SessionEnd::close);  // a port left open would outlive the library
+      throw;
+    }
     print_line("Restarted..");
   }
   call<close_comm_port>(phone_channel, status_.data());

@@ -45,6 +45,7 @@ std::string buffer_text(std::span<const char> buffer);
 
 // How a session ends, whichever way its steps end: the phone restarted ("Restarting the
 // phone..", the reset, "Restarted..") and its port closed, or the port closed alone (X).
+// What a reset raises is raised once the port is closed.
 enum class SessionEnd { restart, close };
 
 // Where a failure of the steps goes: raised to the menu loop once the session has ended
