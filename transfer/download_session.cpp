@@ -74,8 +74,7 @@ void DownloadSession::run(const std::string& port, SessionEnd end, FailureShown 
 }
 
 void DownloadSession::open_port(const std::string& port) {
-  // The second line is for a closed console window on Windows, whose program the system
-  // ends within seconds.
+  // The second line: a closed console window on Windows, which the system soon ends.
   interruption_.emplace(
       "Interrupted: the program stops once the phone is closed.",
       "Closing: Windows ends the program within seconds, perhaps before the phone is closed.");

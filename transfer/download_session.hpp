@@ -63,11 +63,10 @@ class DownloadSession {
                            std::size_t reply_size = reply_buffer_size);
 
   // Opens the port named `port`, runs `steps`, then ends the session as `end` says, also
-  // when the port does not open ("Error during the port opening: " and the status text)
-  // or the steps raise; a failure goes where `shown` says. From the port opening to the
-  // end, a request to stop (Ctrl+C; on Windows a closed console, only as long as the
-  // system waits) is held: it is noted, one line says so, the steps after the one that
-  // runs are skipped, and Interrupted is raised once the port is closed.
+  // when the port does not open ("Error during the port opening: " and the status text) or
+  // the steps raise; a failure goes where `shown` says. Meanwhile a request to stop (Ctrl+C;
+  // on Windows a closed console, as long as the system waits) is held: one line says so, the
+  // steps after the one that runs are skipped, and Interrupted is raised once the port closes.
   void run(const std::string& port, SessionEnd end, FailureShown shown,
            const std::function<void()>& steps);
 

@@ -32,16 +32,10 @@ void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::s
 void extract_pages(std::uint32_t page_limit, const std::string& data_file,
                    const std::string& raw_file);
 
-// The raw file's length for `size` bytes of pages.
-inline std::uint32_t upload_length(std::uint32_t size) {
-  return size / page_bytes * read_back_block_bytes;
-}
-
-// Every file a backup writes, claimed for this run before the port opens: the data file,
-// and the raw file ("<data file>.big") and, for a forced backup, the name it sets an earlier
-// raw file aside under. A second run that asks for any of them is refused before it talks to
-// its phone, and its uploads never write over this run's. None of them may be the sec-pack
-// file, which belongs to one phone and is not easily had again.
+// Every file a backup writes, claimed for this run before the port opens: the data file, the
+// raw file ("<data file>.big") and, for a forced backup, the name it sets an earlier raw file
+// aside under. A second run that asks for any of them is refused before it talks to its phone.
+// None of them may be the sec-pack file, which belongs to one phone and is hard to get again.
 class BackupFiles {
  public:
   // Claims the files (TargetFile's refusals, or "The backup would overwrite the sec-pack
@@ -54,10 +48,10 @@ class BackupFiles {
   // The data file gets `page_limit` bytes of pages of the raw file (extract_pages).
   void convert(std::uint32_t page_limit) { extract_pages(page_limit, data_, raw_file_); }
   // A forced backup, whose upload's result says nothing: `upload` runs while an earlier raw
-  // file is set aside (a TextFailure names both files when it cannot be), so that a raw file
-  // found afterwards can only be the upload's. With none, the data file is put in place
-  // empty and failure() is raised; else the data file gets every whole page. The earlier raw
-  // file then goes when there is a new one, else comes back (or stays set aside).
+  // file is set aside (a TextFailure names both files when it cannot be). With no raw file
+  // afterwards, the data file is put in place empty and failure() is raised; else it gets
+  // every whole page. The earlier raw file then goes, or comes back when there is no new one
+  // (stays set aside when neither can be done).
   void receive_whole(const std::function<void()>& upload,
                      const std::function<std::string()>& failure);
 

@@ -36,7 +36,8 @@ void back_up(DownloadSession& phone, BackupFiles& files, std::uint32_t address, 
     files.receive_whole([&] { phone.upload(address, whole_read_back, files.raw_file()); },
                         [&] { return phone.receiving_failure(); });
   } else {
-    phone.upload(address, upload_length(size), files.raw_file());
+    // A block of the raw file for each whole page.
+    phone.upload(address, size / page_bytes * read_back_block_bytes, files.raw_file());
     files.convert(size);
   }
 }
