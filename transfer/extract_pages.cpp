@@ -1,8 +1,11 @@
 #include "transfer/extract_pages.hpp"
 
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 #include <vector>
 
+#include "platform/file_system.hpp"
 #include "platform/positioned_file.hpp"
 #include "shell/failure.hpp"
 #include "shell/files.hpp"
@@ -41,6 +44,11 @@ void copy_pages(std::uint32_t page_limit, platform::PositionedFile& raw, std::os
   write_gathered();
 }
 
+// Where a forced backup keeps an earlier raw file while its upload runs.
+std::string set_aside_name(const std::string& raw_file) {
+  return raw_file + ".before-forced-backup";
+}
+
 }  // namespace
 
 void extract_pages(std::uint32_t page_limit, const std::string& data_file,
@@ -55,4 +63,70 @@ void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::s
   // time of a ROOT_DISK backup).
   platform::PositionedFile raw(raw_file);
   data_file.put_in_place_after([&] { copy_pages(page_limit, raw, data_file.stream()); });
+}
+
+BackupFiles::BackupFiles(const std::string& data_file, const std::string& sec_pack, bool force)
+    : raw_file_(data_file + ".big"),
+      sec_pack_guard_{sec_pack, "The backup would overwrite the sec-pack file " + sec_pack +
+                                    ": choose another data file"},
+      data_(data_file, Durability::flushed, {sec_pack_guard_}),
+      raw_(raw_file_, Durability::cached, {sec_pack_guard_}) {
+  if (!force) return;
+  const std::string set_aside = set_aside_name(raw_file_);
+  set_aside_.emplace(set_aside, Durability::cached,
+                     std::initializer_list<Guarded>{sec_pack_guard_});
+  if (platform::move_file(set_aside, raw_file_) == platform::FileOutcome::exists) {
+    fail("An interrupted forced backup left the earlier raw file '" + set_aside + "' beside '" +
+         raw_file_ + "', which is newer: keep one of them under '" + raw_file_ +
+         "' and remove the other");
+  }
+}
+
+namespace {
+
+// An earlier raw file set aside for its life: a raw file found meanwhile is the upload's,
+// whatever its size and time say (a FAT drive keeps times in 2-second steps, a C runtime
+// in whole seconds).
+struct SetAsideRawFile {
+  explicit SetAsideRawFile(const std::string& raw) : raw_file(raw), set_aside(set_aside_name(raw)) {
+    // An earlier raw file that stays would pass for the upload's.
+    const platform::FileOutcome moved = platform::move_file(raw_file, set_aside);
+    if (moved != platform::FileOutcome::done && moved != platform::FileOutcome::missing_folder) {
+      fail("The earlier raw file '" + raw_file + "' cannot be set aside as '" + set_aside +
+           "': close it in the program that holds it, or remove it");
+    }
+  }
+  ~SetAsideRawFile() {
+    std::error_code kept;
+    if (upload_wrote_raw_file()) {
+      std::filesystem::remove(platform::typed_path(set_aside), kept);
+    } else {
+      platform::move_file(set_aside, raw_file);
+    }
+  }
+  SetAsideRawFile(const SetAsideRawFile&) = delete;
+  SetAsideRawFile& operator=(const SetAsideRawFile&) = delete;
+  bool upload_wrote_raw_file() const {
+    // A file, or a link, even a broken one, under the raw file's name.
+    std::error_code unknown;
+    return std::filesystem::exists(
+        std::filesystem::symlink_status(platform::typed_path(raw_file), unknown));
+  }
+
+  const std::string& raw_file;
+  const std::string set_aside;
+};
+
+}  // namespace
+
+void BackupFiles::receive_whole(const std::function<void()>& upload,
+                                const std::function<std::string()>& failure) {
+  const SetAsideRawFile earlier(raw_file_);
+  upload();
+  if (!earlier.upload_wrote_raw_file()) {
+    // The failure's text first: a request to stop leaves the earlier data file in place.
+    const std::string text = failure();
+    data_.put_in_place_after([&] { fail(text); });
+  }
+  convert(whole_read_back);
 }

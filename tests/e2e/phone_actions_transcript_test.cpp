@@ -328,6 +328,12 @@ TEST_F(RestartPhone, PrintsTheVersionDataThenRestartsThePhone) {
        "Version of DLL: \n" + port_prompt + sec_pack_prompt + "Loading...\n" + version_data +
            restart,
        bound({version_call, open_call(), version_data_call(), reset_call, close_call})},
+      {"the reset raises: the port is closed all the same",
+       "V\n" + usb1 + "\npsi.flb\nQ\n",
+       {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_force_target_reset=throw"}},
+       restart_opening + version_data + "Restarting the phone..\nPort closed\n" +
+           "_IFWD_DL_force_target_reset raised an exception (KORVANTA_STANDIN_FAULTS)\n",
+       bound({version_call, open_call(), version_data_call(), reset_call, destroyed, close_call})},
       {"the query raises: a failure of the guarded steps",
        "V\n" + usb1 + "\npsi.flb\nQ\n",
        {{"KORVANTA_STANDIN_FAULTS", "_IFWD_DL_get_sw_version_data=throw"}},
