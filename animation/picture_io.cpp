@@ -134,12 +134,6 @@ TargetFile claim_picture(const std::string& path, const std::string& source) {
   }
 }
 
-void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer) {
-  TargetFile target = claim_picture(path, {});
-  save_picture(picture, target, file_buffer);
-  target.put_in_place();
-}
-
 void load_picture(Picture& picture, const std::string& path) {
   try {
     const File file(std::fopen(path.c_str(), "rb"));

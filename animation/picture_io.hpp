@@ -62,9 +62,6 @@ void save_picture(const Picture& picture, TargetFile& target, std::span<char> fi
 // it; the claim's other refusals raise their TextFailure.
 TargetFile claim_picture(const std::string& path, const std::string& source);
 
-// The same at `path`, claimed first and put in place after (TargetFile's failures).
-void save_picture(const Picture& picture, const std::string& path, std::span<char> file_buffer);
-
 // Replaces the picture with the BMP file at `path`, which must hold a frame's 240 × 320
 // pixels. Its headers are checked (check_bmp) before any pixel is read; then the image
 // library reads the layouts it decodes exactly, and our own decoders (bmp_pixels.hpp) the

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "shell/target_file.hpp"
 #include "tests/support/files.hpp"
 #include "transfer/extract_pages.hpp"
 
@@ -30,7 +31,10 @@ void extract_read_back_pages(benchmark::State& state) {
   testing_support::write_bytes(raw, raw_read_back(pages));
   const auto data = (folder / "data.bin").string();
   const auto limit = static_cast<std::uint32_t>(pages * page_bytes);
-  for (auto _ : state) extract_pages(limit, data, raw.string());
+  for (auto _ : state) {
+    TargetFile data_file(data, Durability::flushed);
+    extract_pages(limit, data_file, raw.string());
+  }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(limit));
 }
 

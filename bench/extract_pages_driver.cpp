@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/failure.hpp"
+#include "shell/target_file.hpp"
 #include "transfer/extract_pages.hpp"
 
 int main(int argc, char** argv) {
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
     const auto page_limit = limit == "all"
                                 ? whole_read_back
                                 : static_cast<std::uint32_t>(std::stoul(limit, nullptr, 0));
-    extract_pages(page_limit, argv[2], argv[3]);
+    TargetFile data_file(argv[2], Durability::flushed);
+    extract_pages(page_limit, data_file, argv[3]);
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

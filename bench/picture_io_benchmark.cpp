@@ -6,10 +6,18 @@
 #include <vector>
 
 #include "animation/picture_io.hpp"
+#include "shell/target_file.hpp"
 #include "tests/support/bmp.hpp"
 #include "tests/support/files.hpp"
 
 namespace {
+
+// A picture saved as K saves it: claimed, written, put in place.
+void save_picture_at(const Picture& picture, const std::string& path, std::span<char> buffer) {
+  TargetFile target = claim_picture(path, {});
+  save_picture(picture, target, buffer);
+  target.put_in_place();
+}
 
 using testing_support::ScratchFolder;
 
@@ -26,7 +34,7 @@ void save_one_picture(benchmark::State& state) {
   const PictureHandle picture = random_picture();
   std::vector<char> file_buffer(frame_bmp_bytes);
   const std::string path = (folder / "frame.bmp").string();
-  for (auto _ : state) save_picture(*picture, path, file_buffer);
+  for (auto _ : state) save_picture_at(*picture, path, file_buffer);
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(frame_bmp_bytes));
 }
 
@@ -47,7 +55,7 @@ testing_support::Bytes picture_file(int bits) {
   }
   std::vector<char> file_buffer(frame_bmp_bytes);
   const ScratchFolder folder;
-  save_picture(*random_picture(), (folder / "frame.bmp").string(), file_buffer);
+  save_picture_at(*random_picture(), (folder / "frame.bmp").string(), file_buffer);
   return testing_support::read_bytes(folder / "frame.bmp");
 }
 

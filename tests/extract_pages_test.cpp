@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "shell/failure.hpp"
+#include "shell/target_file.hpp"
 #include "tests/support/files.hpp"
 
 using testing_support::Bytes;
@@ -48,7 +49,8 @@ Bytes pages(std::size_t count) {
 std::optional<std::string> failure_of(std::uint32_t limit, const std::string& data,
                                       const std::string& raw) {
   try {
-    extract_pages(limit, data, raw);
+    TargetFile data_file(data, Durability::flushed);
+    extract_pages(limit, data_file, raw);
   } catch (const StreamFailure& failure) {
     return describe_stream_state(failure.state());
   }

@@ -11,6 +11,7 @@
 #include "animation/bmp_header.hpp"
 #include "animation/picture_io.hpp"
 #include "shell/failure.hpp"
+#include "shell/target_file.hpp"
 #include "tests/support/bmp.hpp"
 #include "tests/support/handles.hpp"
 
@@ -22,6 +23,13 @@ using testing_support::ScratchFolder;
 using testing_support::write_bytes;
 
 namespace {
+
+// A picture saved as K saves it: claimed, written, put in place.
+void save_picture_at(const Picture& picture, const std::string& path, std::span<char> buffer) {
+  TargetFile target = claim_picture(path, {});
+  save_picture(picture, target, buffer);
+  target.put_in_place();
+}
 
 Rgb pattern(int x, int y) {
   return {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
@@ -319,7 +327,7 @@ TEST(PictureSaving, WritesA24BitBottomUpPictureAnIndependentWriterAgreesWith) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.fill(samples);
-    save_picture(*picture, (folder / "out.bmp").string(), file_buffer);
+    save_picture_at(*picture, (folder / "out.bmp").string(), file_buffer);
     const Bytes bytes = testing_support::read_bytes(folder / "out.bmp");
     ASSERT_EQ(bytes.size(), 230'454u);
     const auto bmp = testing_support::parse_bmp24(bytes);
@@ -340,14 +348,14 @@ TEST(PictureSaving, FailuresToCreateOrToWriteAreReported) {
   const PictureHandle picture = make_frame_picture();
   const std::string missing = (folder / "no" / "out.bmp").string();
   try {
-    save_picture(*picture, missing, file_buffer);
+    save_picture_at(*picture, missing, file_buffer);
     ADD_FAILURE() << "a picture was saved into a missing folder";
   } catch (const PictureFailure& failure) {
     EXPECT_EQ(std::string(failure.what()), "Failed to open file '" + missing + "' for writing.");
   }
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no full device here";
   try {
-    save_picture(*picture, "/dev/full", file_buffer);
+    save_picture_at(*picture, "/dev/full", file_buffer);
     ADD_FAILURE() << "a write to a full device passed";
   } catch (const PictureFailure& failure) {
     EXPECT_EQ(std::string(failure.what()), "The file '/dev/full' cannot be written to its end.");

@@ -51,12 +51,6 @@ std::string set_aside_name(const std::string& raw_file) {
 
 }  // namespace
 
-void extract_pages(std::uint32_t page_limit, const std::string& data_file,
-                   const std::string& raw_file) {
-  TargetFile data(data_file, Durability::flushed);
-  extract_pages(page_limit, data, raw_file);
-}
-
 void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::string& raw_file) {
   // Each page is read at its block's offset straight into its place among the pages to
   // write: one system call a page, where a stream needs a seek and a read (about 1.3× the

@@ -28,10 +28,6 @@ inline constexpr std::uint32_t whole_read_back = 0xFFFFFFFF;
 // take the earlier one's place (TargetFile::put_in_place).
 void extract_pages(std::uint32_t page_limit, TargetFile& data_file, const std::string& raw_file);
 
-// The same for a data file named here, claimed first (TargetFile's refusals).
-void extract_pages(std::uint32_t page_limit, const std::string& data_file,
-                   const std::string& raw_file);
-
 // Every file a backup writes, claimed for this run before the port opens: the data file, the
 // raw file ("<data file>.big") and, for a forced backup, the name it sets an earlier raw file
 // aside under. A second run that asks for any of them is refused before it talks to its phone.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "shell/failure.hpp"
+#include "shell/target_file.hpp"
 #include "tests/fuzz/fuzz_files.hpp"
 #include "transfer/extract_pages.hpp"
 
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool ended_normally = true;
   try {
-    extract_pages(page_limit, (folder / "backup.bin").string(),
-                  (folder / "backup.bin.big").string());
+    TargetFile data_file((folder / "backup.bin").string(), Durability::flushed);
+    extract_pages(page_limit, data_file, (folder / "backup.bin.big").string());
   } catch (const StreamFailure&) {
     ended_normally = false;
   }
